@@ -1,0 +1,38 @@
+#include "helpopener.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+#ifdef Q_OS_WIN
+#include <QWidget>
+#include <qt_windows.h>
+#include <shellapi.h>
+#else
+#include <QDesktopServices>
+#include <QUrl>
+#endif
+
+QString helpFilePath(const QString &programFolder)
+{
+#ifdef Q_OS_WIN
+    return programFolder + QStringLiteral("\\Wispline.chm");
+#else
+    return programFolder + QStringLiteral("/Wispline.chm");
+#endif
+}
+
+QString helpFilePath()
+{
+    return helpFilePath(QDir::toNativeSeparators(QCoreApplication::applicationDirPath()));
+}
+
+void openHelpWithDesktop(QWidget *owner, const QString &path)
+{
+#ifdef Q_OS_WIN
+    const HWND window = owner ? reinterpret_cast<HWND>(owner->winId()) : nullptr;
+    ShellExecuteA(window, "open", path.toLocal8Bit().constData(), "", "", SW_SHOWNORMAL);
+#else
+    Q_UNUSED(owner);
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+#endif
+}

@@ -1,0 +1,432 @@
+#include "form1.h"
+
+#include "aboutwindow.h"
+#include "chatmessages.h"
+#include "chatsocket.h"
+#include "form2.h"
+#include "inputmethod.h"
+#include "mainlayout.h"
+#include "messageboxes.h"
+#include "pcipfile.h"
+#include "simplestatusbar.h"
+#include "twips.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QTimer>
+
+#include <chrono>
+
+namespace {
+const QString kConnectedText = QStringLiteral(" 接続できました！通信できます。");
+const QString kServerClosedText = QStringLiteral("Wisphub側がプログラムを閉じました");
+
+Twips twipsFor(const QWidget *widget)
+{
+    return Twips(widget->logicalDpiX());
+}
+
+// The wait compares whole seconds of a monotonic clock, so one destination
+// gets between 2 and 3 seconds and a clock change cannot stretch it.
+qint64 monotonicSeconds()
+{
+    using namespace std::chrono;
+    return duration_cast<seconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// Server text may use CR LF or LF; the text field wants LF.
+QString forDisplay(QString text)
+{
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+} // namespace
+
+form1::form1(quint16 remotePort, QWidget *parent)
+    : QMainWindow(parent)
+    , m_openHelp(openHelpWithDesktop)
+    , m_remotePort(remotePort)
+{
+    setWindowTitle(QStringLiteral("Wispleaf"));
+    setWindowIcon(QIcon(QStringLiteral(":/wispleaf/wispleaf.xpm")));
+    createMenus();
+    createControls();
+
+    const Twips twips = twipsFor(this);
+    resize(twips.toPixels(4884), twips.toPixels(4368) + menuBar()->sizeHint().height());
+    Form_Load();
+}
+
+form1::~form1()
+{
+    m_closed = true;
+}
+
+void form1::createMenus()
+{
+    // No shortcuts and no access keys: captions carry no "&".
+    QMenu *f1 = menuBar()->addMenu(QStringLiteral("ファイル"));
+    f1->setObjectName(QStringLiteral("f1"));
+    QAction *f11 = f1->addAction(QStringLiteral("切断"));
+    f11->setObjectName(QStringLiteral("f11_0"));
+    connect(f11, &QAction::triggered, this, [this] { f11_Click(0); });
+
+    QMenu *set1 = menuBar()->addMenu(QStringLiteral("設定"));
+    set1->setObjectName(QStringLiteral("set1"));
+    QAction *set11 = set1->addAction(QStringLiteral("接続先"));
+    set11->setObjectName(QStringLiteral("set11_0"));
+    connect(set11, &QAction::triggered, this, [this] { set11_Click(0); });
+
+    QMenu *h1 = menuBar()->addMenu(QStringLiteral("ヘルプ"));
+    h1->setObjectName(QStringLiteral("h1"));
+    const QStringList helpItems{QStringLiteral("バージョン情報"), QStringLiteral("ヘルプ")};
+    for (int index = 0; index < helpItems.size(); ++index) {
+        QAction *h11 = h1->addAction(helpItems[index]);
+        h11->setObjectName(QStringLiteral("h11_%1").arg(index));
+        connect(h11, &QAction::triggered, this, [this, index] { h11_Click(index); });
+    }
+}
+
+void form1::createControls()
+{
+    m_client = new QWidget(this);
+    m_client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(m_client);
+    const Twips twips = twipsFor(this);
+
+    Label1 = new QLabel(QStringLiteral("名前"), m_client);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(twips.rect(360, 600, 360, 180));
+    Label1->adjustSize();
+
+    Text1 = new QLineEdit(m_client);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->setGeometry(twips.rect(840, 516, 1452, 264));
+
+    Label2 = new QLabel(QStringLiteral("送信文"), m_client);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setGeometry(twips.rect(180, 960, 540, 180));
+    Label2->adjustSize();
+
+    Text2 = new QLineEdit(m_client);
+    Text2->setObjectName(QStringLiteral("Text2"));
+    Text2->setGeometry(twips.rect(840, 876, 2052, 264));
+    InputMethod::preferHiragana(Text2);
+    Text2->installEventFilter(this);
+
+    Command1 = new QPushButton(QStringLiteral("送信/更新"), m_client);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command1->setGeometry(twips.rect(3000, 876, 972, 264));
+
+    auto makeDisplay = [this](const QString &name) {
+        auto *field = new QPlainTextEdit(m_client);
+        field->setObjectName(name);
+        field->setReadOnly(true);
+        field->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        field->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        field->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        field->setUndoRedoEnabled(false);
+        return field;
+    };
+    Text3 = makeDisplay(QStringLiteral("Text3"));
+    Text3->setGeometry(twips.rect(0, 1440, 3132, 2652));
+    Text4 = makeDisplay(QStringLiteral("Text4"));
+    Text4->setGeometry(twips.rect(3120, 1440, 1452, 1932));
+
+    Command2 = new QPushButton(QStringLiteral("接続/参加"), m_client);
+    Command2->setObjectName(QStringLiteral("Command2"));
+    Command2->setGeometry(twips.rect(3240, 3480, 1212, 252));
+
+    Command3 = new QPushButton(QStringLiteral("切断/退室"), m_client);
+    Command3->setObjectName(QStringLiteral("Command3"));
+    Command3->setGeometry(twips.rect(3200, 3720, 1212, 252));
+
+    for (QPushButton *button : {Command1, Command2, Command3})
+        button->setAutoDefault(false);
+
+    // The status bar lies inside the client area, docked at its bottom edge.
+    SB = new SimpleStatusBar(m_client);
+    SB->setObjectName(QStringLiteral("SB"));
+    SB->setGeometry(twips.rect(0, 4104, 4884, 264));
+
+    setTabOrder(Text1, Text2);
+    setTabOrder(Text2, Command1);
+    setTabOrder(Command1, Text3);
+    setTabOrder(Text3, Command2);
+    setTabOrder(Command2, Command3);
+    setTabOrder(Command3, Text4);
+
+    WSock = new ChatSocket(this);
+    WSock->setObjectName(QStringLiteral("WSock"));
+
+    connect(Command1, &QPushButton::clicked, this, &form1::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &form1::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &form1::Command3_Click);
+    connect(WSock, &ChatSocket::connected, this, &form1::WSock_Connect);
+    connect(WSock, &ChatSocket::dataArrival, this, &form1::WSock_DataArrival);
+    connect(WSock, &ChatSocket::closedByPeer, this, &form1::WSock_Close);
+    connect(WSock, &ChatSocket::errorOccurred, this, &form1::WSock_Error);
+
+    m_client->installEventFilter(this);
+}
+
+bool form1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_client && event->type() == QEvent::Resize) {
+        const Twips twips = twipsFor(this);
+        const int barHeight = twips.toPixels(264);
+        SB->setGeometry(0, m_client->height() - barHeight, m_client->width(), barHeight);
+        SB->raise();
+        Form_Resize();
+    } else if (watched == Text2 && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+            Text2_KeyPress(13);
+        // The key goes on to the box either way.
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void form1::closeEvent(QCloseEvent *event)
+{
+    // A scan waiting inside this window's procedures must stop touching it.
+    m_closed = true;
+    WSock->close();
+    QMainWindow::closeEvent(event);
+}
+
+void form1::Form_Load()
+{
+    DisableChatControls();
+}
+
+void form1::Form_Resize()
+{
+    const Twips twips = twipsFor(this);
+    const float W = twips.fromPixels(m_client->width());
+    const float H = twips.fromPixels(m_client->height());
+    const float buttonHeight = twips.fromPixels(Command2->height());
+    const MainLayout l = MainLayout::compute(W, H, buttonHeight,
+                                             [&twips](float v) { return twips.snapped(v); });
+
+    auto px = [&twips](float value) { return twips.toPixels(value); };
+    Label1->move(px(l.label1Left), px(l.label1Top));
+    Text1->setGeometry(px(l.text1Left), px(l.text1Top), px(l.text1Width), Text1->height());
+    Label2->move(px(l.label2Left), px(l.label2Top));
+    Text2->setGeometry(px(l.text2Left), px(l.text2Top), px(l.text2Width), Text2->height());
+    Command1->move(px(l.command1Left), px(l.command1Top));
+    Text3->setGeometry(px(l.text3Left), px(l.text3Top), px(l.text3Width), px(l.text3Height));
+    // A window too low (or minimised) gives Text4 a negative height: it
+    // then shrinks to nothing instead.
+    Text4->setGeometry(px(l.text4Left), px(l.text4Top), px(l.text4Width), qMax(0, px(l.text4Height)));
+    Command2->setGeometry(px(l.command2Left), px(l.command2Top), px(l.command2Width), Command2->height());
+    Command3->setGeometry(px(l.command3Left), px(l.command3Top), px(l.command3Width), Command3->height());
+}
+
+void form1::DisableChatControls()
+{
+    Command3->setEnabled(false);
+    Text2->setEnabled(false);
+    Command1->setEnabled(false);
+}
+
+void form1::Command2_Click()
+{
+    if (Text1->text().isEmpty()) {
+        MessageBoxes::warn(this, MessageBoxes::kTitle, QStringLiteral("名前を入力してください"));
+        return;
+    }
+    ConnectToServer();
+}
+
+form1::WaitOutcome form1::waitForConnection()
+{
+    const qint64 startTime = monotonicSeconds();
+    // Sleep until an event arrives, waking now and then to look at the clock.
+    QTimer wakeUp;
+    wakeUp.start(100);
+    while (true) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        if (m_closed)
+            return WaitOutcome::WindowClosed;
+        if (connected)
+            return WaitOutcome::Connected;
+        if (monotonicSeconds() - startTime > 2)
+            return WaitOutcome::TimedOut;
+    }
+}
+
+void form1::ConnectToServer()
+{
+    // A press during a running scan (WSock_Error re-enables the button)
+    // must not start a second scan on the same open file.
+    if (m_scanRunning)
+        return;
+    m_scanRunning = true;
+    m_closed = false;
+    const auto scanDone = qScopeGuard([this] { m_scanRunning = false; });
+
+    QString failureText;
+    auto trap = [&](const QString &description) {
+        failureText = description;
+        connectError = true;
+    };
+
+    PcipFile file;
+    const bool opened = file.open();
+    if (!opened)
+        trap(file.errorString());
+    qint64 count = 0;
+    if (opened && !file.count(&count)) {
+        trap(file.errorString());
+        count = 0;
+    }
+
+    for (qint64 number = 1; number <= count; ++number) {
+        PCIPRecord record;
+        record.PCName = QString(PCIPRecord::kNameBytes, u' ');
+        record.IPAddress = QString(PCIPRecord::kAddressBytes, u' ');
+        if (!file.readRecord(number, &record)) {
+            trap(file.errorString());
+            continue; // an unreadable record is not marked
+        }
+        if (record.Attempt != PCIPRecord::kAttempt)
+            continue;
+
+        WSock->close();
+        WSock->setRemoteHost(record.trimmedAddress());
+        WSock->setRemotePort(m_remotePort);
+        SB->setSimpleText(QStringLiteral("「Wisphub」") + record.trimmedName() + QStringLiteral("に接続中"));
+        Command2->setEnabled(false);
+        connectError = false;
+        connected = false;
+
+        QString requestError;
+        if (!WSock->connectToRemote(&requestError))
+            trap(requestError);
+        attemptOver = (!connectError) != (!connected);
+        if (attemptOver)
+            continue;
+
+        const WaitOutcome outcome = waitForConnection();
+        if (outcome == WaitOutcome::WindowClosed)
+            return;
+        if (outcome == WaitOutcome::Connected) {
+            Command1->setEnabled(true);
+            break;
+        }
+    }
+
+    if (!opened || file.size() == 0)
+        MessageBoxes::warn(this, MessageBoxes::kTitle,
+                           QStringLiteral("接続先の設定をしてから「接続/参加」ボタンを押してください"));
+    file.close();
+    if (m_closed)
+        return;
+
+    if (!connected) {
+        Command2->setEnabled(true);
+        SB->setSimpleText(failureText);
+    }
+    if (!connected && !connectError)
+        MessageBoxes::warn(this, QStringLiteral("Wispleaf(接続できませんでした)"),
+                           QStringLiteral("接続先の設定を確認してください"));
+}
+
+void form1::WSock_Connect()
+{
+    connected = true;
+    Command2->setEnabled(false);
+    Command3->setEnabled(true);
+    Text2->setEnabled(true);
+    SB->setSimpleText(kConnectedText);
+    // A connection lost at once makes this fail; the close or error
+    // notification that follows tells the user.
+    WSock->sendData(ChatMessages::entryRequest(Text1->text(), WSock->localIP()));
+}
+
+void form1::WSock_Close()
+{
+    SB->setSimpleText(kServerClosedText);
+    Command2->setEnabled(true);
+    WSock->close();
+    DisableChatControls();
+}
+
+void form1::WSock_Error(const QString &description)
+{
+    SB->setSimpleText(description);
+    Command2->setEnabled(true);
+    WSock->close();
+    DisableChatControls();
+}
+
+void form1::Command3_Click()
+{
+    WSock->close();
+    close();
+}
+
+void form1::f11_Click(int /*index*/)
+{
+    Command3_Click();
+}
+
+void form1::Command1_Click()
+{
+    sendStep();
+}
+
+void form1::Text2_KeyPress(int keyAscii)
+{
+    if (keyAscii == 13)
+        sendStep();
+}
+
+void form1::sendStep()
+{
+    const QString text = Text2->text();
+    const QString message = text.isEmpty() ? ChatMessages::refreshRequest(WSock->localIP())
+                                           : ChatMessages::chatMessage(text, WSock->localIP());
+    QString error;
+    if (!WSock->sendData(message, &error)) {
+        // Keep the typed text so nothing is lost; say why it did not go.
+        SB->setSimpleText(QStringLiteral("送信できませんでした（%1）").arg(error));
+        return;
+    }
+    if (!text.isEmpty())
+        Text2->setText(QString());
+}
+
+void form1::WSock_DataArrival(qint64 /*bytesTotal*/)
+{
+    const QString data = WSock->getData();
+    Text4->setPlainText(QString());
+    Text3->setPlainText(QString());
+    const ChatMessages::DisplayUpdate update = ChatMessages::splitDisplayUpdate(data);
+    Text4->setPlainText(forDisplay(update.first));
+    Text3->setPlainText(forDisplay(update.second));
+}
+
+void form1::set11_Click(int /*index*/)
+{
+    if (!m_form2)
+        m_form2 = std::make_unique<Form2>();
+    m_form2->showModally();
+}
+
+void form1::h11_Click(int index)
+{
+    if (index == 0) {
+        frmAbout::showModal();
+    } else if (index == 1) {
+        m_openHelp(this, helpFilePath());
+    }
+}

@@ -1,0 +1,90 @@
+#pragma once
+
+// form1 is the main window: the name and message rows, the two display
+// fields, the connect/leave buttons and the status bar. The wire format
+// lives in ChatSocket/ChatMessages, the destination list in PcipFile, and
+// the placement of the controls in MainLayout; this class wires them up.
+
+#include "helpopener.h"
+
+#include <QMainWindow>
+#include <memory>
+
+class ChatSocket;
+class Form2;
+class QAction;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class SimpleStatusBar;
+
+class form1 final : public QMainWindow
+{
+    Q_OBJECT
+public:
+    static constexpr quint16 kRemotePort = 5000;
+
+    // Tests pass another port so they can run their own server.
+    explicit form1(quint16 remotePort = kRemotePort, QWidget *parent = nullptr);
+    ~form1() override;
+    Q_DISABLE_COPY_MOVE(form1)
+
+    // Replaces the help opener (tests record what would be opened).
+    void setHelpOpener(HelpOpener opener) { m_openHelp = std::move(opener); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void createControls();
+    void createMenus();
+
+    // Event procedures.
+    void Form_Load();
+    void Form_Resize();
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Text2_KeyPress(int keyAscii);
+    void f11_Click(int index);
+    void set11_Click(int index);
+    void h11_Click(int index);
+    void WSock_Connect();
+    void WSock_DataArrival(qint64 bytesTotal);
+    void WSock_Close();
+    void WSock_Error(const QString &description);
+
+    // Helpers.
+    void ConnectToServer();
+    void DisableChatControls();
+    void sendStep();
+    enum class WaitOutcome { Connected, TimedOut, WindowClosed };
+    WaitOutcome waitForConnection();
+
+    QWidget *m_client = nullptr;
+    QLabel *Label1 = nullptr;
+    QLabel *Label2 = nullptr;
+    QLineEdit *Text1 = nullptr;
+    QLineEdit *Text2 = nullptr;
+    QPushButton *Command1 = nullptr;
+    QPushButton *Command2 = nullptr;
+    QPushButton *Command3 = nullptr;
+    QPlainTextEdit *Text3 = nullptr;
+    QPlainTextEdit *Text4 = nullptr;
+    SimpleStatusBar *SB = nullptr;
+    ChatSocket *WSock = nullptr;
+    std::unique_ptr<Form2> m_form2;
+    HelpOpener m_openHelp;
+
+    // Connection flags: they keep their values across calls of
+    // ConnectToServer until its next connect request clears them.
+    bool connectError = false;
+    bool connected = false;
+    bool attemptOver = false;
+
+    quint16 m_remotePort;
+    bool m_scanRunning = false;
+    bool m_closed = false;
+};

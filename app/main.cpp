@@ -1,0 +1,13 @@
+#include "form1.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Wispleaf"));
+    QApplication::setApplicationVersion(QStringLiteral(WISPLEAF_VERSION));
+    form1 window;
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// The program's message boxes. Texts are always shown as plain text, since
+// some of them carry descriptions that come from outside.
+namespace MessageBoxes {
+
+inline const QString kTitle = QStringLiteral("Wispleaf");
+
+// OK button only, exclamation icon.
+void warn(QWidget *parent, const QString &title, const QString &text);
+
+// OK and Cancel, no icon, OK the default. True when OK was chosen.
+bool confirm(QWidget *parent, const QString &title, const QString &text);
+
+} // namespace MessageBoxes

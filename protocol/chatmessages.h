@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+// The chat protocol's texts. Client messages are keyword + payload +
+// "/*/~" + the local address, with nothing in between; a display update
+// from the server is split at its first "/*/".
+namespace ChatMessages {
+
+inline constexpr QStringView kClientSeparator = u"/*/~";
+inline constexpr QStringView kUpdateSeparator = u"/*/";
+
+QString entryRequest(const QString &userName, const QString &localAddress);
+QString chatMessage(const QString &text, const QString &localAddress);
+QString refreshRequest(const QString &localAddress);
+
+struct DisplayUpdate
+{
+    QString first;   // before the first "/*/"
+    QString second;  // after it, to the end
+    bool valid = false; // false when there was no "/*/" at all
+};
+
+// Without a separator the data is not an update: both texts stay empty.
+DisplayUpdate splitDisplayUpdate(const QString &received);
+
+} // namespace ChatMessages

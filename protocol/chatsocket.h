@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringDecoder>
+
+class QTcpSocket;
+
+// The chat connection as the main window sees it: set host and port,
+// connect asynchronously, send or read whole strings (code page 932 on the
+// wire), ask the local address, close.
+//
+// Qt reports our own close() as well as the peer's, and reports a peer's
+// close as both an error and a disconnection. This layer turns that into
+// exactly one notification per connection end: closedByPeer() when the
+// server closed, errorOccurred() for any other failure, and nothing at all
+// after close().
+class ChatSocket final : public QObject
+{
+    Q_OBJECT
+public:
+    explicit ChatSocket(QObject *parent = nullptr);
+    ~ChatSocket() override;
+
+    void setRemoteHost(const QString &host) { m_host = host; }
+    QString remoteHost() const { return m_host; }
+    void setRemotePort(quint16 port) { m_port = port; }
+    quint16 remotePort() const { return m_port; }
+
+    // Starts a connection attempt. Returns false (with a description) only
+    // when the request cannot even be made; the outcome of a started attempt
+    // arrives as connected() or errorOccurred().
+    bool connectToRemote(QString *errorText = nullptr);
+
+    // Hands the whole text to the connection; false when not connected.
+    bool sendData(const QString &text, QString *errorText = nullptr);
+
+    // Everything waiting, decoded with the connection's own decoder.
+    QString getData();
+
+    // The local IPv4 address as dotted text.
+    QString localIP() const;
+
+    // Closes silently; allowed in any state.
+    void close();
+
+    bool isConnected() const;
+
+signals:
+    void connected();
+    void dataArrival(qint64 bytesTotal);
+    void closedByPeer();
+    void errorOccurred(const QString &description);
+
+private:
+    void onError();
+    void onDisconnected();
+
+    QPointer<QTcpSocket> m_socket;
+    QStringDecoder m_decoder;
+    QString m_host;
+    quint16 m_port = 0;
+    bool m_endReported = false;
+};

@@ -1,0 +1,132 @@
+#include "testsupport.h"
+
+#include <QAbstractButton>
+#include <QPushButton>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTest>
+
+#include <sys/resource.h>
+
+ScopedWorkDir::ScopedWorkDir()
+    : m_previous(QDir::currentPath())
+{
+    QDir::setCurrent(m_dir.path());
+}
+
+ScopedWorkDir::~ScopedWorkDir()
+{
+    QDir::setCurrent(m_previous);
+}
+
+PCIPRecord makeRecord(qint16 attempt, const QString &name, const QString &address)
+{
+    PCIPRecord record;
+    record.Attempt = attempt;
+    record.PCName = name;
+    record.IPAddress = address;
+    return record;
+}
+
+void writeRecords(const QList<PCIPRecord> &records, const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write %s", qPrintable(path));
+    for (const PCIPRecord &record : records)
+        file.write(record.toBytes());
+}
+
+QByteArray readFileBytes(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+MessageBoxWatcher::MessageBoxWatcher(QMessageBox::StandardButton answer)
+    : m_answer(answer)
+{
+    connect(&m_timer, &QTimer::timeout, this, &MessageBoxWatcher::poll);
+    m_timer.start(10);
+}
+
+QStringList MessageBoxWatcher::texts() const
+{
+    QStringList result;
+    for (const Seen &box : m_seen)
+        result << box.text;
+    return result;
+}
+
+void MessageBoxWatcher::poll()
+{
+    const auto widgets = QApplication::topLevelWidgets();
+    for (QWidget *widget : widgets) {
+        auto *box = qobject_cast<QMessageBox *>(widget);
+        if (!box || !box->isVisible() || box->property("seenByWatcher").toBool())
+            continue;
+        box->setProperty("seenByWatcher", true);
+        const QMessageBox::StandardButton defaultButton =
+            box->defaultButton() ? box->standardButton(box->defaultButton()) : QMessageBox::NoButton;
+        m_seen.append({box->windowTitle(), box->text(), box->icon(), box->standardButtons(), defaultButton,
+                       box->textFormat()});
+        QAbstractButton *answer = box->button(m_answer);
+        if (!answer)
+            answer = box->button(QMessageBox::Ok);
+        QMetaObject::invokeMethod(answer, &QAbstractButton::click, Qt::QueuedConnection);
+    }
+}
+
+LoopbackServer::LoopbackServer(const QHostAddress &address, quint16 port)
+{
+    connect(&m_server, &QTcpServer::newConnection, this, [this] {
+        while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+            const int index = int(m_clients.size());
+            m_clients.append(socket);
+            m_received.append(QByteArray());
+            connect(socket, &QTcpSocket::readyRead, this, [this, socket, index] {
+                m_received[index] += socket->readAll();
+            });
+        }
+    });
+    m_server.listen(address, port);
+}
+
+void LoopbackServer::sendToAll(const QByteArray &bytes)
+{
+    for (const auto &client : m_clients) {
+        if (client)
+            client->write(bytes);
+    }
+}
+
+UnansweredListener::UnansweredListener(const QHostAddress &address, quint16 port)
+{
+    m_server.setListenBacklogSize(0);
+    if (!m_server.listen(address, port))
+        return;
+    m_server.pauseAccepting();
+    // Fill the accept queue; once a filler stays pending, so will the client.
+    for (int i = 0; i < 16 && !m_ready; ++i) {
+        auto filler = std::make_unique<QTcpSocket>();
+        filler->connectToHost(address, port);
+        QElapsedTimer clock;
+        clock.start();
+        while (filler->state() != QAbstractSocket::ConnectedState && clock.elapsed() < 300)
+            QTest::qWait(10);
+        m_ready = filler->state() != QAbstractSocket::ConnectedState;
+        m_fillers.push_back(std::move(filler));
+    }
+}
+
+double processCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+           + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}

@@ -1,0 +1,140 @@
+#include "chatsocket.h"
+#include "testsupport.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+class ChatSocketTest final : public QObject
+{
+    Q_OBJECT
+private slots:
+    void peerCloseIsOneCloseNotification();
+    void ownCloseIsSilent();
+    void refusedConnectionIsOneError();
+    void sendsAndReadsCodePage932();
+    void requestsThatCannotStart_data();
+    void requestsThatCannotStart();
+};
+
+namespace {
+struct Spies
+{
+    explicit Spies(ChatSocket *socket)
+        : connected(socket, &ChatSocket::connected)
+        , data(socket, &ChatSocket::dataArrival)
+        , closed(socket, &ChatSocket::closedByPeer)
+        , error(socket, &ChatSocket::errorOccurred)
+    {
+    }
+    QSignalSpy connected, data, closed, error;
+};
+
+void connectTo(ChatSocket &socket, quint16 port)
+{
+    socket.setRemoteHost(QStringLiteral("127.0.0.1"));
+    socket.setRemotePort(port);
+    QVERIFY(socket.connectToRemote());
+}
+} // namespace
+
+void ChatSocketTest::peerCloseIsOneCloseNotification()
+{
+    LoopbackServer server;
+    ChatSocket socket;
+    Spies spies(&socket);
+    connectTo(socket, server.port());
+    QVERIFY(spies.connected.wait(5000));
+    QTRY_COMPARE_WITH_TIMEOUT(server.connectionCount(), 1, 5000);
+
+    server.client(0)->write("last words");
+    server.client(0)->disconnectFromHost();
+    QTRY_COMPARE_WITH_TIMEOUT(spies.closed.size(), 1, 5000);
+    QTest::qWait(100);
+    QCOMPARE(spies.closed.size(), 1);
+    QCOMPARE(spies.error.size(), 0);
+    QVERIFY(spies.data.size() >= 1);
+    QCOMPARE(socket.getData(), QStringLiteral("last words"));
+}
+
+void ChatSocketTest::ownCloseIsSilent()
+{
+    LoopbackServer server;
+    ChatSocket socket;
+    Spies spies(&socket);
+    connectTo(socket, server.port());
+    QVERIFY(spies.connected.wait(5000));
+    QTRY_COMPARE_WITH_TIMEOUT(server.connectionCount(), 1, 5000);
+
+    socket.close();
+    socket.close(); // closing a closed socket is allowed
+    server.sendToAll("too late");
+    QTest::qWait(200);
+    QCOMPARE(spies.closed.size(), 0);
+    QCOMPARE(spies.error.size(), 0);
+    QCOMPARE(spies.data.size(), 0);
+    QVERIFY(!socket.isConnected());
+}
+
+void ChatSocketTest::refusedConnectionIsOneError()
+{
+    quint16 freePort = 0;
+    {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        freePort = probe.serverPort();
+    }
+    ChatSocket socket;
+    Spies spies(&socket);
+    connectTo(socket, freePort);
+    QVERIFY(spies.error.wait(5000));
+    QTest::qWait(100);
+    QCOMPARE(spies.error.size(), 1);
+    QVERIFY(!spies.error.at(0).at(0).toString().isEmpty());
+    QCOMPARE(spies.closed.size(), 0);
+    QCOMPARE(spies.connected.size(), 0);
+}
+
+void ChatSocketTest::sendsAndReadsCodePage932()
+{
+    LoopbackServer server;
+    ChatSocket socket;
+    Spies spies(&socket);
+    connectTo(socket, server.port());
+    QVERIFY(spies.connected.wait(5000));
+    QCOMPARE(socket.localIP(), QStringLiteral("127.0.0.1"));
+    QVERIFY(socket.sendData(QStringLiteral("花子")));
+    QTRY_COMPARE_WITH_TIMEOUT(server.received(0), QByteArray("\x89\xD4\x8E\x71"), 5000);
+
+    // A double-byte character cut between two arrivals is completed, not garbled.
+    QString shown;
+    connect(&socket, &ChatSocket::dataArrival, this, [&] { shown += socket.getData(); });
+    server.client(0)->write("\x91");
+    server.client(0)->flush();
+    QTRY_COMPARE_WITH_TIMEOUT(spies.data.size(), 1, 5000);
+    server.client(0)->write("\xBE");
+    QTRY_COMPARE_WITH_TIMEOUT(shown, QStringLiteral("太"), 5000);
+}
+
+void ChatSocketTest::requestsThatCannotStart_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("port");
+    QTest::newRow("no host") << QString() << 5000;
+    QTest::newRow("no port") << QStringLiteral("127.0.0.1") << 0;
+}
+
+void ChatSocketTest::requestsThatCannotStart()
+{
+    QFETCH(QString, host);
+    QFETCH(int, port);
+    ChatSocket socket;
+    socket.setRemoteHost(host);
+    socket.setRemotePort(quint16(port));
+    QString error;
+    QVERIFY(!socket.connectToRemote(&error));
+    QVERIFY(!error.isEmpty());
+    QVERIFY(!socket.sendData(QStringLiteral("x"), &error));
+}
+
+QTEST_GUILESS_MAIN(ChatSocketTest)
+#include "tst_chatsocket.moc"

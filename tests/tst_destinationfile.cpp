@@ -1,0 +1,292 @@
+#include "destinationinput.h"
+#include "pcipfile.h"
+#include "testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
+
+class DestinationFileTest final : public QObject
+{
+    Q_OBJECT
+private slots:
+    void recordBytes_data();
+    void recordBytes();
+    void readersTrimFields_data();
+    void readersTrimFields();
+    void openCreatesMissingFile();
+    void partialRecordIsIgnoredThenOverwritten();
+    void writeRecordChangesOnlyItsRecord();
+    void replaceAllWritesTheGivenList();
+    void replaceAllFailureKeepsOldList();
+    void tooManyRecordsIsAnError();
+    void appendStopsAtTheLimit();
+    void numericText_data();
+    void numericText();
+    void inputVerdicts_data();
+    void inputVerdicts();
+    void addressSplit_data();
+    void addressSplit();
+};
+
+void DestinationFileTest::recordBytes_data()
+{
+    QTest::addColumn<qint16>("attempt");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QByteArray>("bytes");
+
+    const QByteArray spaces20(20, ' ');
+    QTest::newRow("PC1 marked") << qint16(-1) << "PC1" << "192.168.0.10"
+                                << QByteArray::fromHex("FFFF") + "PC1" + QByteArray(17, ' ') + "192.168.0.10   ";
+    QTest::newRow("not marked") << qint16(0) << "" << "1.2.3.4"
+                                << QByteArray(2, '\0') + spaces20 + "1.2.3.4        ";
+    QTest::newRow("25 ASCII characters") << qint16(0) << "ABCDEFGHIJKLMNOPQRSTUVWXY" << "10.0.0.1"
+                                         << QByteArray(2, '\0') + "ABCDEFGHIJKLMNOPQRST" + "10.0.0.1       ";
+    // 12 double-byte characters are 24 bytes: the first 20 bytes are kept.
+    QTest::newRow("12 double-byte characters")
+        << qint16(-1) << QStringLiteral("あいうえおかきくけこさし") << "1.1.1.1"
+        << QByteArray::fromHex("FFFF") + QByteArray("\x82\xA0\x82\xA2\x82\xA4\x82\xA6\x82\xA8\x82\xA9\x82\xAB\x82\xAD\x82\xAF\x82\xB1")
+               + "1.1.1.1        ";
+    // One ASCII letter then double-byte characters: the 20th byte would be
+    // half a character, so it is written as a space.
+    QTest::newRow("split double-byte becomes space")
+        << qint16(0) << QStringLiteral("aあいうえおかきくけこ") << "1.1.1.1"
+        << QByteArray(2, '\0') + QByteArray("a\x82\xA0\x82\xA2\x82\xA4\x82\xA6\x82\xA8\x82\xA9\x82\xAB\x82\xAD\x82\xAF ")
+               + "1.1.1.1        ";
+    QTest::newRow("name with spaces") << qint16(0) << "  PC " << "1.1.1.1"
+                                      << QByteArray(2, '\0') + "  PC" + QByteArray(16, ' ') + "1.1.1.1        ";
+    QTest::newRow("13-character address") << qint16(0) << "x" << "192.168.1.100"
+                                          << QByteArray(2, '\0') + "x" + QByteArray(19, ' ') + "192.168.1.100  ";
+}
+
+void DestinationFileTest::recordBytes()
+{
+    QFETCH(qint16, attempt);
+    QFETCH(QString, name);
+    QFETCH(QString, address);
+    QFETCH(QByteArray, bytes);
+    const QByteArray written = makeRecord(attempt, name, address).toBytes();
+    QCOMPARE(written.size(), PCIPRecord::kSize);
+    QCOMPARE(written.toHex(' '), bytes.toHex(' '));
+    QCOMPARE(PCIPRecord::fromBytes(written).Attempt, attempt);
+}
+
+void DestinationFileTest::readersTrimFields_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("shownName");
+    QTest::addColumn<QString>("shownAddress");
+    QTest::newRow("spaces around name") << "  PC " << "192.168.1.100" << "PC" << "192.168.1.100";
+    QTest::newRow("leading address spaces stay") << "PC1" << " 1.2.3.4" << "PC1" << " 1.2.3.4";
+    QTest::newRow("25 characters cut to 20") << "ABCDEFGHIJKLMNOPQRSTUVWXY" << "1.1.1.1"
+                                             << "ABCDEFGHIJKLMNOPQRST" << "1.1.1.1";
+    QTest::newRow("blank name") << "   " << "1.1.1.1" << "" << "1.1.1.1";
+}
+
+void DestinationFileTest::readersTrimFields()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, address);
+    QFETCH(QString, shownName);
+    QFETCH(QString, shownAddress);
+    const PCIPRecord back = PCIPRecord::fromBytes(makeRecord(-1, name, address).toBytes());
+    QCOMPARE(back.trimmedName(), shownName);
+    QCOMPARE(back.trimmedAddress(), shownAddress);
+}
+
+void DestinationFileTest::openCreatesMissingFile()
+{
+    ScopedWorkDir dir;
+    PcipFile file;
+    QVERIFY(file.open());
+    qint64 count = -1;
+    QVERIFY(file.count(&count));
+    QCOMPARE(count, 0);
+    file.close();
+    QVERIFY(QFile::exists(dir.file("PCIP.dat")));
+    QCOMPARE(QFile(dir.file("PCIP.dat")).size(), 0);
+}
+
+void DestinationFileTest::partialRecordIsIgnoredThenOverwritten()
+{
+    ScopedWorkDir dir;
+    writeRecords({makeRecord(-1, "PC1", "1.1.1.1")});
+    {
+        QFile raw(QStringLiteral("PCIP.dat"));
+        QVERIFY(raw.open(QIODevice::Append));
+        raw.write("XYZ"); // 40 bytes in all
+    }
+    PcipFile file;
+    QVERIFY(file.open());
+    QList<PCIPRecord> records;
+    QVERIFY(file.readAll(&records));
+    QCOMPARE(records.size(), 1);
+    QVERIFY(file.append(makeRecord(0, "PC2", "2.2.2.2")));
+    file.close();
+    const QByteArray bytes = readFileBytes();
+    QCOMPARE(bytes.size(), 74);
+    QCOMPARE(bytes.mid(37), makeRecord(0, "PC2", "2.2.2.2").toBytes());
+}
+
+void DestinationFileTest::writeRecordChangesOnlyItsRecord()
+{
+    ScopedWorkDir dir;
+    const QList<PCIPRecord> before{makeRecord(-1, "A", "1.1.1.1"), makeRecord(0, "B", "2.2.2.2"),
+                                   makeRecord(-1, "C", "3.3.3.3")};
+    writeRecords(before);
+    PcipFile file;
+    QVERIFY(file.open());
+    QVERIFY(file.writeRecord(2, makeRecord(-1, "Bee", "9.9.9.9")));
+    PCIPRecord second;
+    QVERIFY(file.readRecord(2, &second));
+    file.close();
+    QCOMPARE(second.trimmedName(), QStringLiteral("Bee"));
+    QCOMPARE(second.Attempt, PCIPRecord::kAttempt);
+    const QByteArray bytes = readFileBytes();
+    QCOMPARE(bytes.size(), 3 * 37);
+    QCOMPARE(bytes.left(37), before[0].toBytes());
+    QCOMPARE(bytes.mid(74), before[2].toBytes());
+}
+
+void DestinationFileTest::replaceAllWritesTheGivenList()
+{
+    ScopedWorkDir dir;
+    writeRecords({makeRecord(-1, "A", "1.1.1.1"), makeRecord(0, "B", "2.2.2.2")});
+    QString error;
+    QVERIFY(PcipFile::replaceAll("PCIP.dat", {makeRecord(0, "B", "2.2.2.2")}, &error));
+    QCOMPARE(readFileBytes(), makeRecord(0, "B", "2.2.2.2").toBytes());
+    QVERIFY(PcipFile::replaceAll("PCIP.dat", {}, &error));
+    QVERIFY(QFile::exists("PCIP.dat"));
+    QCOMPARE(readFileBytes().size(), 0);
+}
+
+void DestinationFileTest::replaceAllFailureKeepsOldList()
+{
+    ScopedWorkDir dir;
+    const QList<PCIPRecord> old{makeRecord(-1, "A", "1.1.1.1"), makeRecord(0, "B", "2.2.2.2")};
+    writeRecords(old);
+    const QByteArray oldBytes = readFileBytes();
+
+    // A file-size limit makes the write fail half-way, like a full disk.
+    QList<PCIPRecord> many;
+    for (int i = 0; i < 100; ++i)
+        many << makeRecord(0, QStringLiteral("PC%1").arg(i), "10.0.0.1");
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit tiny = saved;
+    tiny.rlim_cur = 200;
+    setrlimit(RLIMIT_FSIZE, &tiny);
+    QString error;
+    const bool replaced = PcipFile::replaceAll("PCIP.dat", many, &error);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    QVERIFY(!replaced);
+    QVERIFY(!error.isEmpty());
+    QCOMPARE(readFileBytes(), oldBytes);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"PCIP.dat"});
+}
+
+void DestinationFileTest::tooManyRecordsIsAnError()
+{
+    ScopedWorkDir dir;
+    {
+        QFile raw(QStringLiteral("PCIP.dat"));
+        QVERIFY(raw.open(QIODevice::WriteOnly));
+        QVERIFY(raw.resize(qint64(PcipFile::kMaxRecords + 1) * PCIPRecord::kSize));
+    }
+    PcipFile file;
+    QVERIFY(file.open());
+    qint64 count = 0;
+    QVERIFY(!file.count(&count));
+    QVERIFY(file.errorString().contains(QStringLiteral("32766")));
+    QList<PCIPRecord> records;
+    QVERIFY(!file.readAll(&records));
+}
+
+void DestinationFileTest::appendStopsAtTheLimit()
+{
+    ScopedWorkDir dir;
+    {
+        QFile raw(QStringLiteral("PCIP.dat"));
+        QVERIFY(raw.open(QIODevice::WriteOnly));
+        QVERIFY(raw.resize(qint64(PcipFile::kMaxRecords) * PCIPRecord::kSize));
+    }
+    PcipFile file;
+    QVERIFY(file.open());
+    QVERIFY(!file.append(makeRecord(0, "one too many", "1.1.1.1")));
+    QCOMPARE(file.size(), qint64(PcipFile::kMaxRecords) * PCIPRecord::kSize);
+}
+
+void DestinationFileTest::numericText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("numeric");
+    const QStringList yes{"0", "192", "256", "999", "007", " 12 ", "\t3", "+1", "-1", "1.", ".5", "1.5",
+                          "1e3", "1E3", "1e+3", "1e-3", "-.5e2"};
+    const QStringList no{"", " ", "abc", "1a", "nan", "NaN", "inf", "Infinity", "0x1F", "&H1F", "1,000",
+                         "1.2.3", "--1", "+-1", "e3", "1e", "1e+", ".", "+", "1 2", "１２", "1d3"};
+    for (const QString &text : yes)
+        QTest::addRow("yes \"%s\"", qPrintable(text)) << text << true;
+    for (const QString &text : no)
+        QTest::addRow("no \"%s\"", qPrintable(text)) << text << false;
+}
+
+void DestinationFileTest::numericText()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, numeric);
+    QCOMPARE(DestinationInput::isNumericText(text), numeric);
+}
+
+void DestinationFileTest::inputVerdicts_data()
+{
+    using V = DestinationInput::Verdict;
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("parts");
+    QTest::addColumn<V>("verdict");
+    QTest::newRow("valid") << "PC1" << QStringList{"192", "168", "0", "10"} << V::Valid;
+    QTest::newRow("256 has no range check") << "PC1" << QStringList{"256", "999", "0", "1"} << V::Valid;
+    QTest::newRow("blank name is a name") << "  " << QStringList{"1", "2", "3", "4"} << V::Valid;
+    QTest::newRow("empty name") << "" << QStringList{"1", "2", "3", "4"} << V::EmptyField;
+    QTest::newRow("empty part") << "PC" << QStringList{"1", "", "3", "4"} << V::EmptyField;
+    QTest::newRow("letters") << "PC" << QStringList{"1", "2", "x", "4"} << V::NotNumeric;
+    QTest::newRow("four characters") << "PC" << QStringList{"1000", "2", "3", "4"} << V::TooLong;
+    QTest::newRow("empty beats letters") << "" << QStringList{"a", "2", "3", "4"} << V::EmptyField;
+}
+
+void DestinationFileTest::inputVerdicts()
+{
+    QFETCH(QString, name);
+    QFETCH(QStringList, parts);
+    QFETCH(DestinationInput::Verdict, verdict);
+    QCOMPARE(DestinationInput::check(name, parts), verdict);
+}
+
+void DestinationFileTest::addressSplit_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QStringList>("parts");
+    QTest::newRow("plain") << "192.168.0.10" << QStringList{"192", "168", "0", "10"};
+    QTest::newRow("extra dots go to the last part") << "1.5.2.3.4" << QStringList{"1", "5", "2", "3.4"};
+    QTest::newRow("two dots") << "1.2.3" << QStringList{"1", "2", "3", ""};
+    QTest::newRow("no dot") << "host" << QStringList{"host", "", "", ""};
+    QTest::newRow("empty") << "" << QStringList{"", "", "", ""};
+    QTest::newRow("dots only") << "..." << QStringList{"", "", "", ""};
+}
+
+void DestinationFileTest::addressSplit()
+{
+    QFETCH(QString, address);
+    QFETCH(QStringList, parts);
+    QCOMPARE(DestinationInput::splitAddress(address), parts);
+}
+
+QTEST_GUILESS_MAIN(DestinationFileTest)
+#include "tst_destinationfile.moc"
