@@ -1,0 +1,296 @@
+#include "mainwindowharness.h"
+#include "testsupport.h"
+#include "twips.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenuBar>
+#include <QTest>
+
+class ChatWindowTest final : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void definition();
+    void tabOrder();
+    void menuItemsDeliverTheirIndex();
+    void displayFieldsAreReadOnlyPlainText();
+    void sendStep_data();
+    void sendStep();
+    void displayStep_data();
+    void displayStep();
+    void updateSplitAcrossArrivals();
+    void layoutFollowsTheWindow();
+    void tinyAndMinimisedWindows();
+
+private:
+    void connectWindow();
+    std::unique_ptr<ScopedWorkDir> m_dir;
+    std::unique_ptr<LoopbackServer> m_server;
+    std::unique_ptr<MainWindowHarness> m_w;
+};
+
+void ChatWindowTest::init()
+{
+    m_dir = std::make_unique<ScopedWorkDir>();
+    m_server = std::make_unique<LoopbackServer>();
+    writeRecords({makeRecord(-1, "PC1", "127.0.0.1")});
+    m_w = std::make_unique<MainWindowHarness>(m_server->port());
+}
+
+void ChatWindowTest::cleanup()
+{
+    m_w.reset();
+    m_server.reset();
+    m_dir.reset();
+}
+
+void ChatWindowTest::connectWindow()
+{
+    m_w->Text1->setText(QStringLiteral("太郎"));
+    m_w->Command2->click();
+    QVERIFY(m_w->Command1->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(m_server->received(0).startsWith("CanEnter?"), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(m_server->received(0).endsWith("127.0.0.1"), 5000);
+}
+
+void ChatWindowTest::definition()
+{
+    form1 &window = *m_w->window;
+    QCOMPARE(window.windowTitle(), QStringLiteral("Wispleaf"));
+    QVERIFY(window.windowFlags() & Qt::WindowMinimizeButtonHint);
+    QVERIFY(window.windowFlags() & Qt::WindowMaximizeButtonHint);
+    const Twips twips(window.logicalDpiX());
+    QCOMPARE(window.centralWidget()->size(), QSize(twips.toPixels(4884), twips.toPixels(4368)));
+    const QStringList menus{"ファイル", "設定", "ヘルプ"};
+    QStringList titles;
+    for (QAction *action : window.menuBar()->actions())
+        titles << action->text();
+    QCOMPARE(titles, menus);
+    QCOMPARE(m_w->find<QAction>("h11_0")->text(), QStringLiteral("バージョン情報"));
+    QCOMPARE(m_w->find<QAction>("h11_1")->text(), QStringLiteral("ヘルプ"));
+    for (QAction *action : window.findChildren<QAction *>()) {
+        QVERIFY(action->shortcut().isEmpty());
+        QVERIFY(!action->text().contains(u'&'));
+    }
+    // The status bar spans the bottom edge of the client area.
+    QCOMPARE(m_w->SB->geometry().bottom(), window.centralWidget()->height() - 1);
+    QCOMPARE(m_w->SB->width(), window.centralWidget()->width());
+}
+
+void ChatWindowTest::tabOrder()
+{
+    const QList<QWidget *> expected{m_w->Text1, m_w->Text2, m_w->Command1, m_w->Text3,
+                                    m_w->Command2, m_w->Command3, m_w->Text4};
+    QWidget *widget = m_w->Text1;
+    for (qsizetype i = 1; i < expected.size(); ++i) {
+        do {
+            widget = widget->nextInFocusChain();
+        } while (widget->focusPolicy() == Qt::NoFocus);
+        QCOMPARE(widget->objectName(), expected[i]->objectName());
+    }
+}
+
+void ChatWindowTest::menuItemsDeliverTheirIndex()
+{
+    QList<QPair<QWidget *, QString>> opened;
+    m_w->window->setHelpOpener([&](QWidget *owner, const QString &path) { opened.append({owner, path}); });
+
+    m_w->find<QAction>("h11_1")->trigger();
+    QCOMPARE(opened.size(), 1);
+    QCOMPARE(opened[0].first, m_w->window.get());
+    QVERIFY(opened[0].second.endsWith(QStringLiteral("/Wispline.chm")));
+
+    // Index 0 shows the version window, modally; close it when it shows.
+    QString aboutTitle;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        if (auto *modal = QApplication::activeModalWidget(); modal && modal->objectName() == "frmAbout") {
+            aboutTitle = modal->windowTitle();
+            modal->close();
+        }
+    });
+    poll.start(10);
+    m_w->find<QAction>("h11_0")->trigger();
+    QCOMPARE(aboutTitle, QStringLiteral("Wispleafのﾊﾞｰｼﾞｮﾝ情報"));
+    QCOMPARE(opened.size(), 1);
+
+    // The settings item opens the destination window.
+    QString settingsWindow;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        if (auto *modal = QApplication::activeModalWidget(); modal && modal->objectName() == "Form2") {
+            settingsWindow = modal->objectName();
+            modal->close();
+        }
+    });
+    m_w->find<QAction>("set11_0")->trigger();
+    QCOMPARE(settingsWindow, QStringLiteral("Form2"));
+
+    m_w->find<QAction>("f11_0")->trigger();
+    QVERIFY(!m_w->window->isVisible());
+}
+
+void ChatWindowTest::displayFieldsAreReadOnlyPlainText()
+{
+    connectWindow();
+    m_server->sendToAll("<b>names</b>/*/<i>x</i>&amp;");
+    QTRY_COMPARE_WITH_TIMEOUT(m_w->Text4->toPlainText(), QStringLiteral("<b>names</b>"), 5000);
+    QCOMPARE(m_w->Text3->toPlainText(), QStringLiteral("<i>x</i>&amp;"));
+
+    for (QPlainTextEdit *field : {m_w->Text3, m_w->Text4}) {
+        const QString before = field->toPlainText();
+        field->setFocus();
+        QTest::keyClicks(field, "typed");
+        QTest::keyClick(field, Qt::Key_Backspace);
+        QCOMPARE(field->toPlainText(), before);
+        QVERIFY(field->textInteractionFlags() & Qt::TextSelectableByKeyboard);
+        QVERIFY(field->textInteractionFlags() & Qt::TextSelectableByMouse);
+        QCOMPARE(field->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    }
+}
+
+void ChatWindowTest::sendStep_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<QString>("left");
+
+    QTest::newRow("button, text") << "abc" << "button" << QByteArray("NormalTelabc/*/~127.0.0.1") << "";
+    QTest::newRow("button, empty") << "" << "button" << QByteArray("/Reflesh//*/~127.0.0.1") << "";
+    QTest::newRow("button, one space") << " " << "button" << QByteArray("NormalTel /*/~127.0.0.1") << "";
+    QTest::newRow("Enter, Japanese") << "花子" << "return" << QByteArray("NormalTel\x89\xD4\x8E\x71/*/~127.0.0.1") << "";
+    QTest::newRow("keypad Enter") << "abc" << "enter" << QByteArray("NormalTelabc/*/~127.0.0.1") << "";
+    QTest::newRow("Enter, empty") << "" << "return" << QByteArray("/Reflesh//*/~127.0.0.1") << "";
+    QTest::newRow("other key") << "abc" << "key" << QByteArray() << "abcx";
+}
+
+void ChatWindowTest::sendStep()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, how);
+    QFETCH(QByteArray, sent);
+    QFETCH(QString, left);
+    connectWindow();
+    const QByteArray entry = m_server->received(0);
+
+    m_w->Text2->setFocus();
+    m_w->Text2->setText(typed);
+    if (how == "button")
+        m_w->Command1->click();
+    else if (how == "return")
+        QTest::keyClick(m_w->Text2, Qt::Key_Return);
+    else if (how == "enter")
+        QTest::keyClick(m_w->Text2, Qt::Key_Enter, Qt::KeypadModifier);
+    else
+        QTest::keyClick(m_w->Text2, Qt::Key_X);
+
+    if (sent.isEmpty())
+        QTest::qWait(100);
+    QTRY_COMPARE_WITH_TIMEOUT(m_server->received(0).mid(entry.size()), sent, 5000);
+    QCOMPARE(m_w->Text2->text(), left);
+    if (how != "button")
+        QCOMPARE(QApplication::focusWidget(), m_w->Text2);
+}
+
+void ChatWindowTest::displayStep_data()
+{
+    QTest::addColumn<QByteArray>("update");
+    QTest::addColumn<QString>("text4");
+    QTest::addColumn<QString>("text3");
+    QTest::newRow("A/*/B") << QByteArray("A/*/B") << "A" << "B";
+    QTest::newRow("no separator") << QByteArray("no separator") << "" << "";
+    QTest::newRow("leading separator") << QByteArray("/*/rest") << "" << "rest";
+    QTest::newRow("trailing separator") << QByteArray("first/*/") << "first" << "";
+    QTest::newRow("two updates at once") << QByteArray("a/*/bc/*/d") << "a" << "bc/*/d";
+    QTest::newRow("CR LF and LF lines") << QByteArray("\x91\xBE\x98\x59\r\n\x89\xD4\x8E\x71/*/x\r\ny\nz")
+                                        << "太郎\n花子" << "x\ny\nz";
+    QTest::newRow("NUL and invalid bytes") << QByteArray("a\0b/*/\xFF\x80ok", 10) << QStringLiteral("a") + QChar(0) + "b"
+                                           << "";
+}
+
+void ChatWindowTest::displayStep()
+{
+    QFETCH(QByteArray, update);
+    QFETCH(QString, text4);
+    QFETCH(QString, text3);
+    connectWindow();
+    m_server->sendToAll("old/*/old");
+    QTRY_COMPARE_WITH_TIMEOUT(m_w->Text4->toPlainText(), QStringLiteral("old"), 5000);
+
+    m_server->sendToAll(update);
+    QTRY_VERIFY_WITH_TIMEOUT(m_w->Text4->toPlainText() != QStringLiteral("old"), 5000);
+    QCOMPARE(m_w->Text4->toPlainText(), text4);
+    if (QTest::currentDataTag() == QByteArray("NUL and invalid bytes"))
+        QVERIFY(m_w->Text3->toPlainText().endsWith(QStringLiteral("ok")));
+    else
+        QCOMPARE(m_w->Text3->toPlainText(), text3);
+}
+
+void ChatWindowTest::updateSplitAcrossArrivals()
+{
+    connectWindow();
+    m_server->sendToAll("X/*/Y");
+    QTRY_COMPARE_WITH_TIMEOUT(m_w->Text4->toPlainText(), QStringLiteral("X"), 5000);
+    // Half of 太: an arrival without a separator empties both fields.
+    m_server->sendToAll("\x91");
+    QTRY_COMPARE_WITH_TIMEOUT(m_w->Text4->toPlainText(), QString(), 5000);
+    QCOMPARE(m_w->Text3->toPlainText(), QString());
+    m_server->sendToAll("\xBE/*/z");
+    QTRY_COMPARE_WITH_TIMEOUT(m_w->Text4->toPlainText(), QStringLiteral("太"), 5000);
+    QCOMPARE(m_w->Text3->toPlainText(), QStringLiteral("z"));
+}
+
+void ChatWindowTest::layoutFollowsTheWindow()
+{
+    form1 &window = *m_w->window;
+    const Twips twips(window.logicalDpiX());
+    if (window.logicalDpiX() != 96)
+        QSKIP("the worked example is in whole pixels at 96 dpi");
+    window.resize(600, 400 + window.menuBar()->height());
+    QTRY_COMPARE(window.centralWidget()->size(), QSize(600, 400));
+
+    struct Expect { QWidget *widget; QRect rect; };
+    const int buttonHeight = m_w->Command2->height();
+    const Expect expected[] = {
+        {m_w->Text1, QRect(90, 40, 180, m_w->Text1->height())},
+        {m_w->Text2, QRect(90, 80, 378, m_w->Text2->height())},
+        {m_w->Text3, QRect(0, 120, 420, 240)},
+        {m_w->Text4, QRect(420, 120, 180, 240 - 2 * buttonHeight)},
+        {m_w->Command2, QRect(426, 360 - 2 * buttonHeight, 171, buttonHeight)},
+        {m_w->Command3, QRect(426, 360 - buttonHeight, 171, buttonHeight)},
+    };
+    for (const Expect &e : expected)
+        QCOMPARE(e.widget->geometry(), e.rect);
+    QCOMPARE(m_w->find<QWidget>("Label1")->pos(), QPoint(6, 48));
+    QCOMPARE(m_w->find<QWidget>("Label2")->pos(), QPoint(6, 88));
+    QCOMPARE(m_w->Command1->pos(), QPoint(474, 80));
+    QCOMPARE(buttonHeight, twips.toPixels(252));
+    QCOMPARE(m_w->Command3->height(), twips.toPixels(252));
+
+    // Running it again at the same size changes nothing.
+    const QRect before = m_w->Text4->geometry();
+    window.resize(600, 400 + window.menuBar()->height());
+    QCOMPARE(m_w->Text4->geometry(), before);
+}
+
+void ChatWindowTest::tinyAndMinimisedWindows()
+{
+    form1 &window = *m_w->window;
+    window.resize(200, window.menuBar()->height() + 20);
+    QTRY_COMPARE(window.centralWidget()->height(), 20);
+    QCOMPARE(m_w->Text4->height(), 0);
+    QVERIFY(m_w->Command2->y() < 0);
+    QCOMPARE(m_w->SB->geometry().bottom(), 19);
+
+    window.showMinimized();
+    QTest::qWait(20);
+    window.showNormal();
+    window.resize(600, 400 + window.menuBar()->height());
+    QTRY_COMPARE(m_w->Text3->height(), 240);
+}
+
+QTEST_MAIN(ChatWindowTest)
+#include "tst_chatwindow.moc"
