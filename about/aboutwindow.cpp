@@ -1,16 +1,13 @@
 #include "aboutwindow.h"
 
 #include "twips.h"
+#include "wispleafversion.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPalette>
 #include <QPushButton>
-
-#ifndef WISPLEAF_VERSION_MAJOR
-#error "the build sets the version"
-#endif
 
 frmAbout::frmAbout(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint

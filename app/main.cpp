@@ -1,4 +1,5 @@
 #include "form1.h"
+#include "wispleafversion.h"
 
 #include <QApplication>
 

@@ -2,7 +2,7 @@
 wispleaf_packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    fonts-ipafont-gothic
+    fonts-ipafont-gothic fp-utils
 )
 
 wispleaf_install_deps() {

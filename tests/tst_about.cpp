@@ -1,0 +1,161 @@
+#include "aboutwindow.h"
+#include "form2.h"
+#include "helpopener.h"
+#include "mainwindowharness.h"
+#include "testsupport.h"
+#include "twips.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFileInfo>
+#include <QLabel>
+#include <QProcess>
+#include <QElapsedTimer>
+#include <QStandardPaths>
+#include <QTest>
+
+namespace {
+// Runs body on the version window once it is showing modally.
+void onModalAbout(const std::function<void(QWidget *)> &body)
+{
+    auto *poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, body] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal || modal->objectName() != "frmAbout")
+            return;
+        poll->stop();
+        poll->deleteLater();
+        body(modal);
+    });
+    poll->start(10);
+}
+} // namespace
+
+class AboutTest final : public QObject
+{
+    Q_OBJECT
+private slots:
+    void captionsOnEveryOpening();
+    void enterAndEscapeClose_data();
+    void enterAndEscapeClose();
+    void fixedPlaceAndSize();
+    void helpFilePath_data();
+    void helpFilePath();
+    void helpMenusPassTheirOwnWindow();
+    void helpFileIsBuiltBesideTheProgram();
+};
+
+void AboutTest::captionsOnEveryOpening()
+{
+    ScopedWorkDir dir;
+    MainWindowHarness w(5000);
+    for (int opening = 0; opening < 2; ++opening) {
+        QStringList captions;
+        onModalAbout([&captions](QWidget *about) {
+            captions << about->windowTitle() << about->findChild<QLabel *>("lblTitle")->text()
+                     << about->findChild<QLabel *>("lblVersion")->text();
+            about->findChild<QPushButton *>("cmdOK")->click();
+        });
+        w.find<QAction>("h11_0")->trigger(); // returns once the window has closed
+        QCOMPARE(captions, (QStringList{"Wispleafのﾊﾞｰｼﾞｮﾝ情報", "Wispleaf", "ﾊﾞｰｼﾞｮﾝ 1.0.37"}));
+        QVERIFY(!QApplication::activeModalWidget());
+    }
+}
+
+void AboutTest::enterAndEscapeClose_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::newRow("Return") << int(Qt::Key_Return);
+    QTest::newRow("keypad Enter") << int(Qt::Key_Enter);
+    QTest::newRow("Escape") << int(Qt::Key_Escape);
+}
+
+void AboutTest::enterAndEscapeClose()
+{
+    QFETCH(int, key);
+    bool okPressed = false;
+    onModalAbout([&](QWidget *about) {
+        auto *ok = about->findChild<QPushButton *>("cmdOK");
+        connect(ok, &QPushButton::clicked, about, [&okPressed] { okPressed = true; });
+        QTest::keyClick(about, Qt::Key(key));
+    });
+    QElapsedTimer clock;
+    clock.start();
+    frmAbout::showModal();
+    QVERIFY(clock.elapsed() < 5000);
+    QVERIFY(okPressed);
+}
+
+void AboutTest::fixedPlaceAndSize()
+{
+    frmAbout about;
+    about.show();
+    const Twips twips(about.logicalDpiX());
+    QCOMPARE(about.geometry(), twips.rect(2340, 1932, 4344, 1272));
+    QCOMPARE(about.minimumSize(), about.maximumSize());
+    QVERIFY(!(about.windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(!(about.windowFlags() & Qt::WindowMinimizeButtonHint));
+    auto *ok = about.findChild<QPushButton *>("cmdOK");
+    QVERIFY(ok->isDefault());
+    QCOMPARE(about.findChild<QLabel *>("lblTitle")->palette().color(QPalette::WindowText), QColor(Qt::black));
+    // The title label runs past the window's right edge and is cut there.
+    QVERIFY(about.findChild<QLabel *>("lblTitle")->geometry().right() > about.width());
+}
+
+void AboutTest::helpFilePath_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("path");
+    QTest::newRow("ordinary folder") << "/opt/wispleaf" << "/opt/wispleaf/Wispline.chm";
+    QTest::newRow("root keeps both separators") << "/" << "//Wispline.chm";
+}
+
+void AboutTest::helpFilePath()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, path);
+    QCOMPARE(::helpFilePath(folder), path);
+}
+
+void AboutTest::helpMenusPassTheirOwnWindow()
+{
+    ScopedWorkDir dir;
+    QList<QPair<QWidget *, QString>> opened;
+    const HelpOpener record = [&opened](QWidget *owner, const QString &path) { opened.append({owner, path}); };
+    const QString expectedPath = QCoreApplication::applicationDirPath() + "/Wispline.chm";
+
+    MainWindowHarness w(5000);
+    w.window->setHelpOpener(record);
+    w.find<QAction>("h11_1")->trigger();
+
+    Form2 form;
+    form.setHelpOpener(record);
+    QTimer::singleShot(50, &form, [&form] {
+        form.findChild<QAction *>("h11_0")->trigger();
+        form.close();
+    });
+    form.showModally();
+
+    QCOMPARE(opened.size(), 2);
+    QCOMPARE(opened[0].first, w.window.get());
+    QCOMPARE(opened[1].first, &form);
+    QCOMPARE(opened[0].second, expectedPath);
+    QCOMPARE(opened[1].second, expectedPath);
+}
+
+void AboutTest::helpFileIsBuiltBesideTheProgram()
+{
+    const QString chm = QStringLiteral(WISPLEAF_APP_DIR "/Wispline.chm");
+    if (QStandardPaths::findExecutable("chmcmd").isEmpty())
+        QSKIP("chmcmd is not installed, so the help file is not built");
+    QVERIFY2(QFileInfo::exists(chm), qPrintable(chm));
+    QProcess chmls;
+    chmls.start("chmls", {chm});
+    QVERIFY(chmls.waitForFinished(10000));
+    const QString listing = QString::fromLocal8Bit(chmls.readAllStandardOutput());
+    for (const char *page : {"/index.html", "/connect.html", "/destinations.html", "/trouble.html"})
+        QVERIFY2(listing.contains(QLatin1String(page)), page);
+}
+
+QTEST_MAIN(AboutTest)
+#include "tst_about.moc"
