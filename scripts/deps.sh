@@ -1,6 +1,6 @@
 # Sourced by the scripts: installs the Debian packages that are missing.
 wispleaf_packages=(
-    cmake ninja-build g++ pkg-config
+    cmake ninja-build g++ pkg-config dpkg-dev file desktop-file-utils
     qt6-base-dev qt6-base-dev-tools libgl-dev
     fonts-ipafont-gothic fp-utils
 )
