@@ -1,5 +1,6 @@
 #include "destinationinput.h"
 
+#include <QLocale>
 #include <QRegularExpression>
 
 namespace DestinationInput {
@@ -8,7 +9,12 @@ bool isNumericText(const QString &text)
 {
     static const QRegularExpression number(
         QStringLiteral(R"(\A[ \t]*[+-]?(?:[0-9]+\.?[0-9]*|\.[0-9]+)(?:[eE][+-]?[0-9]+)?[ \t]*\z)"));
-    return number.match(text).hasMatch();
+    if (!number.match(text).hasMatch())
+        return false;
+    // A number that does not fit a double (1e999) does not convert either.
+    bool converts = false;
+    QLocale::c().toDouble(QStringView(text).trimmed(), &converts);
+    return converts;
 }
 
 Verdict check(const QString &name, const QStringList &addressParts)

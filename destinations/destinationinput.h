@@ -10,7 +10,8 @@ namespace DestinationInput {
 // True when a person would read the text as a number: optional blanks
 // (space or tab) around it, one optional sign, decimal digits with at most
 // one decimal point (at least one digit in all), and an optional exponent
-// "e"/"E" with an optional sign and at least one digit. Everything else
+// "e"/"E" with an optional sign and at least one digit, and the value must
+// fit a double (1e999 does not convert). Everything else
 // fails: empty text, "nan", "inf", hexadecimal, thousands separators,
 // letters, full-width digits.
 bool isNumericText(const QString &text);
