@@ -3,6 +3,7 @@
 #include "aboutwindow.h"
 #include "chatmessages.h"
 #include "chatsocket.h"
+#include "displayupdate.h"
 #include "form2.h"
 #include "inputmethod.h"
 #include "mainlayout.h"
@@ -40,12 +41,6 @@ qint64 monotonicSeconds()
 {
     using namespace std::chrono;
     return duration_cast<seconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-// Server text may use CR LF or LF; the text field wants LF.
-QString forDisplay(QString text)
-{
-    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
 } // namespace
 
@@ -407,12 +402,7 @@ void form1::sendStep()
 
 void form1::WSock_DataArrival(qint64 /*bytesTotal*/)
 {
-    const QString data = WSock->getData();
-    Text4->setPlainText(QString());
-    Text3->setPlainText(QString());
-    const ChatMessages::DisplayUpdate update = ChatMessages::splitDisplayUpdate(data);
-    Text4->setPlainText(forDisplay(update.first));
-    Text3->setPlainText(forDisplay(update.second));
+    showDisplayUpdate(WSock->getData(), Text4, Text3);
 }
 
 void form1::set11_Click(int /*index*/)

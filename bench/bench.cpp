@@ -1,0 +1,389 @@
+// Prints one table of medians, each figure beside a reference measured in
+// the same run: wispleaf-bench [--quick]. Run it under xvfb-run for the
+// start-up row, with QT_QPA_PLATFORM=offscreen for the rest.
+#include "codepage932.h"
+#include "displayupdate.h"
+#include "form1.h"
+#include "form2.h"
+#include "pcipfile.h"
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTextStream>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <algorithm>
+#include <functional>
+
+#ifdef WISPLEAF_BENCH_XCB
+#include <poll.h>
+#include <xcb/xcb.h>
+#endif
+
+namespace {
+QTextStream out(stdout);
+int g_repeats = 1;
+
+struct Row
+{
+    QString what;
+    double value;
+    double reference;
+    QString unit;
+    QString referenceWhat;
+    QString goal;
+    bool met;
+};
+QList<Row> g_rows;
+
+double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.isEmpty() ? 0 : values[values.size() / 2];
+}
+
+double millisecondsOf(const std::function<void()> &work)
+{
+    QElapsedTimer clock;
+    clock.start();
+    work();
+    return double(clock.nsecsElapsed()) / 1e6;
+}
+
+// Answers every message box as soon as it shows, so timings include no
+// polling delay.
+class BoxAnswerer final : public QObject
+{
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show) {
+            if (auto *box = qobject_cast<QMessageBox *>(watched))
+                QMetaObject::invokeMethod(box->button(QMessageBox::Ok), &QAbstractButton::click, Qt::QueuedConnection);
+        }
+        return false;
+    }
+};
+
+QByteArray makeUpdate(int bytes)
+{
+    QString names;
+    for (int i = 0; i < 12; ++i)
+        names += QStringLiteral("参加者%1\r\n").arg(i);
+    QString text = names + QStringLiteral("/*/");
+    const QString line = QStringLiteral("山田: 今日の会議は10時からです。The meeting starts at 10, room 3.\r\n");
+    QByteArray encoded = Cp932::encode(text);
+    const QByteArray encodedLine = Cp932::encode(line);
+    while (encoded.size() < bytes)
+        encoded += encodedLine;
+    return encoded.left(bytes);
+}
+
+void benchDisplayStep()
+{
+    form1 window(5000);
+    window.show();
+    auto *text4 = window.findChild<QPlainTextEdit *>("Text4");
+    auto *text3 = window.findChild<QPlainTextEdit *>("Text3");
+    QWidget bare;
+    auto *bare4 = new QPlainTextEdit(&bare);
+    auto *bare3 = new QPlainTextEdit(&bare);
+    bare4->setGeometry(420, 0, 180, 240);
+    bare3->setGeometry(0, 0, 420, 240);
+    bare.resize(600, 240);
+    bare.show();
+    QTest::qWait(50);
+
+    QList<double> perKb;
+    for (const int size : {1024, 64 * 1024, 1024 * 1024}) {
+        const QByteArray update = makeUpdate(size);
+        const int repeats = std::max(3, g_repeats * (size >= 1024 * 1024 ? 5 : size >= 65536 ? 15 : 101));
+        QList<double> ours, reference;
+        for (int i = 0; i < repeats; ++i) {
+            ours << millisecondsOf([&] {
+                QStringDecoder decoder = Cp932::makeDecoder();
+                showDisplayUpdate(decoder.decode(update), text4, text3);
+                QCoreApplication::processEvents();
+            });
+            reference << millisecondsOf([&] {
+                QStringDecoder decoder = Cp932::makeDecoder();
+                const QString text = decoder.decode(update);
+                const qsizetype at = text.indexOf(QStringLiteral("/*/"));
+                bare4->setPlainText(text.left(at));
+                bare3->setPlainText(text.mid(at + 3));
+                QCoreApplication::processEvents();
+            });
+        }
+        const double ms = median(ours), ref = median(reference);
+        perKb << ms / (size / 1024.0);
+        g_rows << Row{QStringLiteral("display step, %1 KB").arg(size / 1024), ms, ref, "ms",
+                      "decode + split + 2 setPlainText, bare fields", "≤ 1.5× reference", ms <= 1.5 * ref};
+    }
+    const double growth = perKb.last() / perKb[1];
+    g_rows << Row{"display step, time per KB at 1 MB vs 64 KB", growth, 1.0, "×", "linear = 1",
+                  "≤ 2 (linear)", growth <= 2.0};
+}
+
+void benchWait()
+{
+    ScopedWorkDir dir;
+    BoxAnswerer answerer;
+    qApp->installEventFilter(&answerer);
+    LoopbackServer anchor;
+    UnansweredListener silent(QHostAddress("127.0.0.2"), anchor.port());
+    writeRecords({makeRecord(-1, "silent", "127.0.0.2")});
+    form1 window(anchor.port());
+    window.show();
+    window.findChild<QLineEdit *>("Text1")->setText(QStringLiteral("bench"));
+    auto *connect = window.findChild<QPushButton *>("Command2");
+
+    QList<double> waitCpu, spinCpu;
+    for (int i = 0; i < std::max(1, g_repeats * 3); ++i) {
+        QElapsedTimer wall;
+        wall.start();
+        double before = processCpuSeconds();
+        connect->click();
+        waitCpu << processCpuSeconds() - before;
+        const qint64 waited = wall.elapsed();
+
+        before = processCpuSeconds();
+        wall.restart();
+        while (wall.elapsed() < waited)
+            QCoreApplication::processEvents();
+        spinCpu << processCpuSeconds() - before;
+    }
+    qApp->removeEventFilter(&answerer);
+    const double wait = median(waitCpu) * 1000, spin = median(spinCpu) * 1000;
+    g_rows << Row{"CPU in one unanswered connection wait", wait, spin, "ms CPU",
+                  "the same wait spinning on processEvents()", "≥ 50× cheaper", wait * 50 <= spin};
+}
+
+void writeManyRecords(int count)
+{
+    QList<PCIPRecord> records;
+    records.reserve(count);
+    for (int i = 0; i < count; ++i)
+        records << makeRecord(i % 3 ? 0 : -1, QStringLiteral("会議室%1").arg(i), QStringLiteral("10.0.%1.%2").arg(i / 250).arg(i % 250));
+    writeRecords(records);
+}
+
+double readAllMs()
+{
+    return millisecondsOf([] {
+        PcipFile file;
+        QList<PCIPRecord> records;
+        file.open();
+        file.readAll(&records);
+    });
+}
+
+// Opens the window and runs body once it shows; returns body's time.
+double timeInsideWindow(Form2 &form, const std::function<void(Form2 &)> &body)
+{
+    double ms = 0;
+    QTimer::singleShot(0, &form, [&] {
+        ms = millisecondsOf([&] { body(form); });
+        form.close();
+    });
+    form.showModally();
+    return ms;
+}
+
+void benchDestinations()
+{
+    ScopedWorkDir dir;
+    BoxAnswerer answerer;
+    qApp->installEventFilter(&answerer);
+    QList<double> perRecord;
+    for (const int count : {1000, 32766}) {
+        writeManyRecords(count);
+        QList<double> fill, read;
+        for (int i = 0; i < std::max(3, g_repeats * 5); ++i) {
+            Form2 form;
+            QTimer::singleShot(0, &form, &QWidget::close);
+            fill << millisecondsOf([&] { form.showModally(); });
+            read << readAllMs();
+        }
+        const double ms = median(fill);
+        perRecord << ms / count;
+        g_rows << Row{QStringLiteral("FillList (opening the window), %1 records").arg(count), ms, median(read),
+                      "ms", "reading the records alone", count > 30000 ? "< 250 ms" : "—",
+                      count > 30000 ? ms < 250 : true};
+    }
+    g_rows << Row{"FillList, time per record at 32,766 vs 1,000", perRecord[1] / perRecord[0], 1.0, "×",
+                  "linear = 1", "≤ 2 (linear)", perRecord[1] / perRecord[0] <= 2.0};
+
+    auto type = [](Form2 &form) {
+        const char *names[] = {"Text1", "Text2", "Text3", "Text4", "Text5"};
+        const char *values[] = {"新しいPC", "10", "1", "2", "3"};
+        for (int i = 0; i < 5; ++i)
+            form.findChild<QLineEdit *>(names[i])->setText(QString::fromUtf8(values[i]));
+    };
+    auto clickRow = [](Form2 &form, int row) {
+        auto *list = form.findChild<QTreeWidget *>("ListView1");
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->topLevelItem(row)).center());
+    };
+    QList<double> add, addRef, modify, modifyRef, remove, removeRef;
+    for (int i = 0; i < std::max(1, g_repeats * 3); ++i) {
+        writeManyRecords(32765);
+        Form2 form;
+        add << timeInsideWindow(form, [&](Form2 &f) {
+            type(f);
+            f.findChild<QPushButton *>("Command1")->click();
+        });
+        addRef << millisecondsOf([] {
+            PcipFile file;
+            file.open();
+            file.writeRecord(32766, makeRecord(0, "x", "1.1.1.1"));
+        });
+        modify << timeInsideWindow(form, [&](Form2 &f) {
+            clickRow(f, 1);
+            type(f);
+            f.findChild<QPushButton *>("Command3")->click();
+        });
+        modifyRef << millisecondsOf([] {
+            PcipFile file;
+            file.open();
+            file.writeRecord(2, makeRecord(0, "x", "1.1.1.1"));
+        }) + readAllMs();
+        remove << timeInsideWindow(form, [&](Form2 &f) {
+            clickRow(f, 1);
+            f.findChild<QPushButton *>("Command2")->click();
+        });
+        removeRef << millisecondsOf([] {
+            PcipFile file;
+            QList<PCIPRecord> records;
+            file.open();
+            file.readAll(&records);
+            file.close();
+            records.removeAt(1);
+            QString error;
+            PcipFile::replaceAll("PCIP.dat", records, &error);
+        });
+    }
+    qApp->removeEventFilter(&answerer);
+    g_rows << Row{"add new to 32,765 records", median(add), median(addRef), "ms", "one record write", "—", true};
+    g_rows << Row{"modify in 32,766 records (with refill)", median(modify), median(modifyRef), "ms",
+                  "one record write + reading all", "< 250 ms", median(modify) < 250};
+    g_rows << Row{"delete from 32,766 records", median(remove), median(removeRef), "ms",
+                  "read all + atomic rewrite", "< 250 ms", median(remove) < 250};
+}
+
+#ifdef WISPLEAF_BENCH_XCB
+struct Startup
+{
+    double ms = 0;
+    double rssKb = 0;
+};
+
+// Starts program, waits for its first top-level window to be mapped, lets
+// it idle for a second and reads its resident memory.
+Startup measureStartup(const QString &program)
+{
+    Startup result;
+    xcb_connection_t *x = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(x)) {
+        xcb_disconnect(x);
+        return result;
+    }
+    xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(x)).data;
+    const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    xcb_change_window_attributes(x, screen->root, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(x);
+
+    ScopedWorkDir dir;
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    process.setProcessEnvironment(env);
+    QElapsedTimer clock;
+    clock.start();
+    process.start(program, {});
+    pollfd fd{xcb_get_file_descriptor(x), POLLIN, 0};
+    bool mapped = false;
+    while (!mapped && clock.elapsed() < 10000) {
+        poll(&fd, 1, 100);
+        while (xcb_generic_event_t *event = xcb_poll_for_event(x)) {
+            if ((event->response_type & 0x7f) == XCB_MAP_NOTIFY
+                && !reinterpret_cast<xcb_map_notify_event_t *>(event)->override_redirect)
+                mapped = true;
+            free(event);
+        }
+    }
+    result.ms = double(clock.nsecsElapsed()) / 1e6;
+    QTest::qWait(1000);
+    QFile status(QStringLiteral("/proc/%1/status").arg(process.processId()));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            if (line.startsWith("VmRSS:"))
+                result.rssKb = line.mid(6).trimmed().split(' ').value(0).toDouble();
+        }
+    }
+    process.kill();
+    process.waitForFinished(5000);
+    xcb_disconnect(x);
+    return result;
+}
+#endif
+
+void benchStartup()
+{
+#ifdef WISPLEAF_BENCH_XCB
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        out << "(start-up rows skipped: no DISPLAY; run under xvfb-run)\n";
+        return;
+    }
+    QList<double> ours, ref, oursRss, refRss;
+    for (int i = 0; i < std::max(3, g_repeats * 7); ++i) {
+        const Startup a = measureStartup(QStringLiteral(WISPLEAF_EXE));
+        const Startup b = measureStartup(QStringLiteral(BASELINE_EXE));
+        ours << a.ms;
+        ref << b.ms;
+        oursRss << a.rssKb;
+        refRss << b.rssKb;
+    }
+    g_rows << Row{"start-up to first shown window", median(ours), median(ref), "ms",
+                  "bare Qt window: menu bar, line edit, text field", "≤ 1.3× reference",
+                  median(ours) <= 1.3 * median(ref)};
+    g_rows << Row{"resident memory once idle", median(oursRss) / 1024, median(refRss) / 1024, "MiB",
+                  "the same bare Qt window", "≤ 1.2× reference", median(oursRss) <= 1.2 * median(refRss)};
+#else
+    out << "(start-up rows skipped: built without xcb)\n";
+#endif
+}
+
+void printTable()
+{
+    out << "| measure | Wispleaf | reference | ratio | reference is | goal | met |\n";
+    out << "|---|---:|---:|---:|---|---|---|\n";
+    for (const Row &row : g_rows) {
+        const double ratio = row.reference > 0 ? row.value / row.reference : 0;
+        out << "| " << row.what << " | " << QString::number(row.value, 'f', row.value < 10 ? 3 : 1) << ' ' << row.unit
+            << " | " << QString::number(row.reference, 'f', row.reference < 10 ? 3 : 1) << ' ' << row.unit << " | "
+            << QString::number(ratio, 'f', 2) << " | " << row.referenceWhat << " | " << row.goal << " | "
+            << (row.met ? "yes" : "**no**") << " |\n";
+    }
+    out.flush();
+}
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    if (app.arguments().contains(QStringLiteral("--quick")))
+        g_repeats = 0;
+    benchDisplayStep();
+    benchWait();
+    benchDestinations();
+    benchStartup();
+    printTable();
+    return 0;
+}
