@@ -241,14 +241,21 @@ void Form2::showFileError(const QString &description)
     MessageBoxes::warn(this, MessageBoxes::kTitle, description);
 }
 
+PCIPRecord Form2::recordFromInputs(bool lowerCaseAddress) const
+{
+    PCIPRecord record;
+    record.Attempt = Option1->isChecked() ? PCIPRecord::kAttempt : PCIPRecord::kDoNotAttempt;
+    record.PCName = Text1->text();
+    record.IPAddress = DestinationInput::joinAddress(addressParts(), lowerCaseAddress);
+    return record;
+}
+
 void Form2::Command1_Click()
 {
     if (!TextCheck())
         return;
-    PCIPRecord record;
-    record.Attempt = Option1->isChecked() ? PCIPRecord::kAttempt : PCIPRecord::kDoNotAttempt;
-    record.PCName = Text1->text();
-    record.IPAddress = DestinationInput::joinAddress(addressParts(), true);
+    // Add-new stores the address parts lower-cased; modify keeps them as typed.
+    const PCIPRecord record = recordFromInputs(true);
 
     // The file first: a row appears only for a record that was written.
     PcipFile file;
@@ -257,7 +264,7 @@ void Form2::Command1_Click()
         return;
     }
     file.close();
-    ListView1->addTopLevelItem(makeRow(Option1->isChecked() ? kAttemptText : kNoAttemptText,
+    ListView1->addTopLevelItem(makeRow(record.Attempt == PCIPRecord::kAttempt ? kAttemptText : kNoAttemptText,
                                        record.PCName, record.IPAddress));
     ResetInput();
 }
@@ -298,10 +305,7 @@ void Form2::Command3_Click()
         return;
     if (!TextCheck())
         return;
-    PCIPRecord record;
-    record.Attempt = Option1->isChecked() ? PCIPRecord::kAttempt : PCIPRecord::kDoNotAttempt;
-    record.PCName = Text1->text();
-    record.IPAddress = DestinationInput::joinAddress(addressParts(), false);
+    const PCIPRecord record = recordFromInputs(false);
 
     PcipFile file;
     if (!file.open() || !file.writeRecord(SelectedIndex, record)) {

@@ -6,6 +6,7 @@
 // the controls.
 
 #include "helpopener.h"
+#include "pciprecord.h"
 
 #include <QDialog>
 
@@ -47,6 +48,7 @@ private:
     void InputError();
 
     QStringList addressParts() const;
+    PCIPRecord recordFromInputs(bool lowerCaseAddress) const;
     void showFileError(const QString &description);
 
     QWidget *m_client = nullptr;

@@ -2,10 +2,13 @@
 
 #include "form1.h"
 #include "simplestatusbar.h"
+#include "testsupport.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QElapsedTimer>
+#include <QTest>
 #include <memory>
 
 // The main window on a test port, with its controls found by name.
@@ -32,6 +35,24 @@ struct MainWindowHarness
     }
 
     QString status() const { return SB->simpleText(); }
+
+    // Presses connect under `name` and waits until the server has the
+    // whole entry request. False when that does not happen in time.
+    bool join(LoopbackServer &server, const QString &name, int client = 0)
+    {
+        Text1->setText(name);
+        Command2->click();
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 5000) {
+            if (server.connectionCount() > client && server.received(client).startsWith("CanEnter?")
+                && server.received(client).endsWith(localAddress()))
+                return Command1->isEnabled();
+            QTest::qWait(10);
+        }
+        return false;
+    }
+    static QByteArray localAddress() { return QByteArrayLiteral("/*/~127.0.0.1"); }
 
     std::unique_ptr<form1> window;
     QLineEdit *Text1, *Text2;

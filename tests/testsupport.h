@@ -95,5 +95,15 @@ private:
     bool m_ready = false;
 };
 
+// A server that answers on 127.0.0.1 and, on the same port, an address
+// (127.0.0.2) that never does.
+struct AnsweredAndSilent
+{
+    static inline const QHostAddress kSilentAddress{QStringLiteral("127.0.0.2")};
+    LoopbackServer server;
+    UnansweredListener silent{kSilentAddress, server.port()};
+    quint16 port() const { return server.port(); }
+};
+
 // CPU time used by this process so far, in seconds.
 double processCpuSeconds();

@@ -26,7 +26,6 @@ private slots:
     void tinyAndMinimisedWindows();
 
 private:
-    void connectWindow();
     std::unique_ptr<ScopedWorkDir> m_dir;
     std::unique_ptr<LoopbackServer> m_server;
     std::unique_ptr<MainWindowHarness> m_w;
@@ -45,15 +44,6 @@ void ChatWindowTest::cleanup()
     m_w.reset();
     m_server.reset();
     m_dir.reset();
-}
-
-void ChatWindowTest::connectWindow()
-{
-    m_w->Text1->setText(QStringLiteral("太郎"));
-    m_w->Command2->click();
-    QVERIFY(m_w->Command1->isEnabled());
-    QTRY_VERIFY_WITH_TIMEOUT(m_server->received(0).startsWith("CanEnter?"), 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(m_server->received(0).endsWith("127.0.0.1"), 5000);
 }
 
 void ChatWindowTest::definition()
@@ -134,7 +124,7 @@ void ChatWindowTest::menuItemsDeliverTheirIndex()
 
 void ChatWindowTest::displayFieldsAreReadOnlyPlainText()
 {
-    connectWindow();
+    QVERIFY(m_w->join(*m_server, QStringLiteral("太郎")));
     m_server->sendToAll("<b>names</b>/*/<i>x</i>&amp;");
     QTRY_COMPARE_WITH_TIMEOUT(m_w->Text4->toPlainText(), QStringLiteral("<b>names</b>"), 5000);
     QCOMPARE(m_w->Text3->toPlainText(), QStringLiteral("<i>x</i>&amp;"));
@@ -173,7 +163,7 @@ void ChatWindowTest::sendStep()
     QFETCH(QString, how);
     QFETCH(QByteArray, sent);
     QFETCH(QString, left);
-    connectWindow();
+    QVERIFY(m_w->join(*m_server, QStringLiteral("太郎")));
     const QByteArray entry = m_server->received(0);
 
     m_w->Text2->setFocus();
@@ -216,7 +206,7 @@ void ChatWindowTest::displayStep()
     QFETCH(QByteArray, update);
     QFETCH(QString, text4);
     QFETCH(QString, text3);
-    connectWindow();
+    QVERIFY(m_w->join(*m_server, QStringLiteral("太郎")));
     m_server->sendToAll("old/*/old");
     QTRY_COMPARE_WITH_TIMEOUT(m_w->Text4->toPlainText(), QStringLiteral("old"), 5000);
 
@@ -231,7 +221,7 @@ void ChatWindowTest::displayStep()
 
 void ChatWindowTest::updateSplitAcrossArrivals()
 {
-    connectWindow();
+    QVERIFY(m_w->join(*m_server, QStringLiteral("太郎")));
     m_server->sendToAll("X/*/Y");
     QTRY_COMPARE_WITH_TIMEOUT(m_w->Text4->toPlainText(), QStringLiteral("X"), 5000);
     // Half of 太: an arrival without a separator empties both fields.

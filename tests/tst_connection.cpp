@@ -139,9 +139,9 @@ void ConnectionTest::firstUnansweredThenSecond()
 {
     ScopedWorkDir dir;
     MessageBoxWatcher boxes;
-    LoopbackServer server(QHostAddress::LocalHost);
-    UnansweredListener silent(QHostAddress("127.0.0.2"), server.port());
-    QVERIFY(silent.isReady());
+    AnsweredAndSilent hosts;
+    QVERIFY(hosts.silent.isReady());
+    LoopbackServer &server = hosts.server;
     LoopbackServer third(QHostAddress("127.0.0.3"), server.port());
     QVERIFY(third.isListening());
     writeRecords({makeRecord(-1, "遠いPC", "127.0.0.2"), makeRecord(-1, "近いPC", "127.0.0.1"),
@@ -168,11 +168,10 @@ void ConnectionTest::unansweredWaitIsCheap()
 {
     ScopedWorkDir dir;
     MessageBoxWatcher boxes;
-    LoopbackServer anchor;
-    UnansweredListener silent(QHostAddress("127.0.0.2"), anchor.port());
-    QVERIFY(silent.isReady());
+    AnsweredAndSilent hosts;
+    QVERIFY(hosts.silent.isReady());
     writeRecords({makeRecord(-1, "PC", "127.0.0.2")});
-    MainWindowHarness w(anchor.port());
+    MainWindowHarness w(hosts.port());
     w.Text1->setText(QStringLiteral("user"));
 
     QElapsedTimer clock;
@@ -298,11 +297,10 @@ void ConnectionTest::closingDuringWait()
 {
     ScopedWorkDir dir;
     MessageBoxWatcher boxes;
-    LoopbackServer anchor;
-    UnansweredListener silent(QHostAddress("127.0.0.2"), anchor.port());
-    QVERIFY(silent.isReady());
+    AnsweredAndSilent hosts;
+    QVERIFY(hosts.silent.isReady());
     writeRecords({makeRecord(-1, "PC", "127.0.0.2")});
-    MainWindowHarness w(anchor.port());
+    MainWindowHarness w(hosts.port());
     w.Text1->setText(QStringLiteral("user"));
     QAction *leave = w.window->findChild<QAction *>("f11_0");
     QVERIFY(leave);

@@ -348,11 +348,10 @@ void DestinationWindowTest::writesDuringConnectWait()
 {
     ScopedWorkDir dir;
     MessageBoxWatcher boxes;
-    LoopbackServer server;
-    UnansweredListener silent(QHostAddress("127.0.0.2"), server.port());
-    QVERIFY(silent.isReady());
+    AnsweredAndSilent hosts;
+    QVERIFY(hosts.silent.isReady());
     writeRecords({makeRecord(-1, "silent", "127.0.0.2"), makeRecord(0, "spare", "127.0.0.5")});
-    MainWindowHarness w(server.port());
+    MainWindowHarness w(hosts.port());
     w.Text1->setText(QStringLiteral("user"));
 
     bool edited = false;
@@ -384,7 +383,7 @@ void DestinationWindowTest::writesDuringConnectWait()
     boxes.clear();
     w.Command2->click();
     QCOMPARE(w.status(), QStringLiteral(" 接続できました！通信できます。"));
-    QCOMPARE(server.connectionCount(), 1);
+    QCOMPARE(hosts.server.connectionCount(), 1);
 }
 
 QTEST_MAIN(DestinationWindowTest)

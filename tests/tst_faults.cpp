@@ -18,14 +18,6 @@
 namespace {
 const QString kConnected = QStringLiteral(" 接続できました！通信できます。");
 const QString kServerClosed = QStringLiteral("Wisphub側がプログラムを閉じました");
-
-void connectWindow(MainWindowHarness &w, LoopbackServer &server)
-{
-    w.Text1->setText(QStringLiteral("user"));
-    w.Command2->click();
-    QCOMPARE(w.status(), kConnected);
-    QTRY_COMPARE_WITH_TIMEOUT(server.connectionCount(), 1, 5000);
-}
 } // namespace
 
 class FaultTest final : public QObject
@@ -49,7 +41,7 @@ void FaultTest::tenMegabytesAtOnce()
     LoopbackServer server;
     writeRecords({makeRecord(-1, "PC", "127.0.0.1")});
     MainWindowHarness w(server.port());
-    connectWindow(w, server);
+    QVERIFY(w.join(server, QStringLiteral("user")));
 
     QByteArray flood;
     flood.reserve(10 * 1024 * 1024);
@@ -71,7 +63,7 @@ void FaultTest::dataThenCloseAtOnce()
     LoopbackServer server;
     writeRecords({makeRecord(-1, "PC", "127.0.0.1")});
     MainWindowHarness w(server.port());
-    connectWindow(w, server);
+    QVERIFY(w.join(server, QStringLiteral("user")));
     server.client(0)->write("last/*/words");
     server.client(0)->disconnectFromHost();
     QTRY_COMPARE_WITH_TIMEOUT(w.status(), kServerClosed, 5000);
@@ -108,7 +100,7 @@ void FaultTest::silentServer()
     LoopbackServer server;
     writeRecords({makeRecord(-1, "PC", "127.0.0.1")});
     MainWindowHarness w(server.port());
-    connectWindow(w, server);
+    QVERIFY(w.join(server, QStringLiteral("user")));
     QTest::qWait(300);
     QCOMPARE(w.Text3->toPlainText(), QString());
     w.Text2->setText(QStringLiteral("hello?"));
@@ -172,11 +164,10 @@ void FaultTest::fileChangedDuringWait()
     QFETCH(QString, change);
     ScopedWorkDir dir;
     MessageBoxWatcher boxes;
-    LoopbackServer server;
-    UnansweredListener silent(QHostAddress("127.0.0.2"), server.port());
-    QVERIFY(silent.isReady());
+    AnsweredAndSilent hosts;
+    QVERIFY(hosts.silent.isReady());
     writeRecords({makeRecord(-1, "silent", "127.0.0.2"), makeRecord(-1, "reachable", "127.0.0.1")});
-    MainWindowHarness w(server.port());
+    MainWindowHarness w(hosts.port());
     w.Text1->setText(QStringLiteral("user"));
     QTimer::singleShot(500, w.window.get(), [&] {
         if (change == "delete") {
@@ -189,7 +180,7 @@ void FaultTest::fileChangedDuringWait()
     w.Command2->click();
     // The scan reads on from the file it opened; nothing breaks.
     QCOMPARE(w.status(), kConnected);
-    QCOMPARE(server.connectionCount(), 1);
+    QCOMPARE(hosts.server.connectionCount(), 1);
     QVERIFY(boxes.seen().isEmpty());
 }
 
