@@ -5,6 +5,7 @@
 #include "mainwindowharness.h"
 #include "testsupport.h"
 
+#include <QProcess>
 #include <QTest>
 
 using Kind = HubStreamParser::Kind;
@@ -40,6 +41,7 @@ private slots:
     void oversizedMessageIsDropped();
     void roomUpdates();
     void twoClientsChatThroughTheHub();
+    void refusesATakenPort();
 };
 
 void DemoHubTest::streamParsing_data()
@@ -124,6 +126,19 @@ void DemoHubTest::twoClientsChatThroughTheHub()
     QTRY_COMPARE_WITH_TIMEOUT(taro.Text4->toPlainText(), QStringLiteral("太郎"), 5000);
     QVERIFY(taro.Text3->toPlainText().endsWith(QStringLiteral("（花子さんが退室しました）")));
     QVERIFY(!hanako.window->isVisible());
+}
+
+void DemoHubTest::refusesATakenPort()
+{
+    QTcpServer taken;
+    QVERIFY(taken.listen(QHostAddress::LocalHost));
+    QProcess hub;
+    hub.start(QStringLiteral(DEMOHUB_EXE), {"--address", "127.0.0.1", "--port", QString::number(taken.serverPort())});
+    QVERIFY(hub.waitForFinished(10000));
+    QCOMPARE(hub.exitCode(), 1);
+    const QString message = QString::fromLocal8Bit(hub.readAllStandardError());
+    QVERIFY2(message.contains(QStringLiteral("cannot listen on 127.0.0.1:%1").arg(taken.serverPort())),
+             qPrintable(message));
 }
 
 QTEST_MAIN(DemoHubTest)
