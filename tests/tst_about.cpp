@@ -93,11 +93,6 @@ void AboutTest::fixedPlaceAndSize()
     const Twips twips(about.logicalDpiX());
     QCOMPARE(about.geometry(), twips.rect(2340, 1932, 4344, 1272));
     QCOMPARE(about.minimumSize(), about.maximumSize());
-    QVERIFY(!(about.windowFlags() & Qt::WindowMaximizeButtonHint));
-    QVERIFY(!(about.windowFlags() & Qt::WindowMinimizeButtonHint));
-    auto *ok = about.findChild<QPushButton *>("cmdOK");
-    QVERIFY(ok->isDefault());
-    QCOMPARE(about.findChild<QLabel *>("lblTitle")->palette().color(QPalette::WindowText), QColor(Qt::black));
     // The title label runs past the window's right edge and is cut there.
     QVERIFY(about.findChild<QLabel *>("lblTitle")->geometry().right() > about.width());
 }

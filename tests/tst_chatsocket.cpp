@@ -11,7 +11,6 @@ private slots:
     void peerCloseIsOneCloseNotification();
     void ownCloseIsSilent();
     void refusedConnectionIsOneError();
-    void sendsAndReadsCodePage932();
     void requestsThatCannotStart_data();
     void requestsThatCannotStart();
 };
@@ -92,27 +91,6 @@ void ChatSocketTest::refusedConnectionIsOneError()
     QVERIFY(!spies.error.at(0).at(0).toString().isEmpty());
     QCOMPARE(spies.closed.size(), 0);
     QCOMPARE(spies.connected.size(), 0);
-}
-
-void ChatSocketTest::sendsAndReadsCodePage932()
-{
-    LoopbackServer server;
-    ChatSocket socket;
-    Spies spies(&socket);
-    connectTo(socket, server.port());
-    QVERIFY(spies.connected.wait(5000));
-    QCOMPARE(socket.localIP(), QStringLiteral("127.0.0.1"));
-    QVERIFY(socket.sendData(QStringLiteral("花子")));
-    QTRY_COMPARE_WITH_TIMEOUT(server.received(0), QByteArray("\x89\xD4\x8E\x71"), 5000);
-
-    // A double-byte character cut between two arrivals is completed, not garbled.
-    QString shown;
-    connect(&socket, &ChatSocket::dataArrival, this, [&] { shown += socket.getData(); });
-    server.client(0)->write("\x91");
-    server.client(0)->flush();
-    QTRY_COMPARE_WITH_TIMEOUT(spies.data.size(), 1, 5000);
-    server.client(0)->write("\xBE");
-    QTRY_COMPARE_WITH_TIMEOUT(shown, QStringLiteral("太"), 5000);
 }
 
 void ChatSocketTest::requestsThatCannotStart_data()

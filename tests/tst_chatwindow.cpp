@@ -49,18 +49,8 @@ void ChatWindowTest::cleanup()
 void ChatWindowTest::definition()
 {
     form1 &window = *m_w->window;
-    QCOMPARE(window.windowTitle(), QStringLiteral("Wispleaf"));
-    QVERIFY(window.windowFlags() & Qt::WindowMinimizeButtonHint);
-    QVERIFY(window.windowFlags() & Qt::WindowMaximizeButtonHint);
     const Twips twips(window.logicalDpiX());
     QCOMPARE(window.centralWidget()->size(), QSize(twips.toPixels(4884), twips.toPixels(4368)));
-    const QStringList menus{"ファイル", "設定", "ヘルプ"};
-    QStringList titles;
-    for (QAction *action : window.menuBar()->actions())
-        titles << action->text();
-    QCOMPARE(titles, menus);
-    QCOMPARE(m_w->find<QAction>("h11_0")->text(), QStringLiteral("バージョン情報"));
-    QCOMPARE(m_w->find<QAction>("h11_1")->text(), QStringLiteral("ヘルプ"));
     for (QAction *action : window.findChildren<QAction *>()) {
         QVERIFY(action->shortcut().isEmpty());
         QVERIFY(!action->text().contains(u'&'));

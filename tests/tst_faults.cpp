@@ -27,7 +27,6 @@ private slots:
     void tenMegabytesAtOnce();
     void dataThenCloseAtOnce();
     void resetRightAfterAccept();
-    void silentServer();
     void damagedFiles_data();
     void damagedFiles();
     void fileChangedDuringWait_data();
@@ -92,21 +91,6 @@ void FaultTest::resetRightAfterAccept()
     QVERIFY(!w.status().isEmpty());
     QVERIFY(!w.Command1->isEnabled() || w.status() == kConnected);
     QVERIFY(!w.Text2->isEnabled());
-}
-
-void FaultTest::silentServer()
-{
-    ScopedWorkDir dir;
-    LoopbackServer server;
-    writeRecords({makeRecord(-1, "PC", "127.0.0.1")});
-    MainWindowHarness w(server.port());
-    QVERIFY(w.join(server, QStringLiteral("user")));
-    QTest::qWait(300);
-    QCOMPARE(w.Text3->toPlainText(), QString());
-    w.Text2->setText(QStringLiteral("hello?"));
-    w.Command1->click();
-    QTRY_VERIFY_WITH_TIMEOUT(server.received(0).endsWith("NormalTelhello?/*/~127.0.0.1"), 5000);
-    QCOMPARE(w.status(), kConnected);
 }
 
 void FaultTest::damagedFiles_data()
