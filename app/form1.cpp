@@ -286,8 +286,6 @@ void form1::ConnectToServer()
 
     for (qint64 number = 1; number <= count; ++number) {
         PCIPRecord record;
-        record.PCName = QString(PCIPRecord::kNameBytes, u' ');
-        record.IPAddress = QString(PCIPRecord::kAddressBytes, u' ');
         if (!file.readRecord(number, &record)) {
             trap(file.errorString());
             continue; // an unreadable record is not marked
