@@ -368,7 +368,7 @@ void printTable()
         const double ratio = row.reference > 0 ? row.value / row.reference : 0;
         out << "| " << row.what << " | " << QString::number(row.value, 'f', row.value < 10 ? 3 : 1) << ' ' << row.unit
             << " | " << QString::number(row.reference, 'f', row.reference < 10 ? 3 : 1) << ' ' << row.unit << " | "
-            << QString::number(ratio, 'f', 2) << " | " << row.referenceWhat << " | " << row.goal << " | "
+            << QString::number(ratio, 'g', 3) << " | " << row.referenceWhat << " | " << row.goal << " | "
             << (row.met ? "yes" : "**no**") << " |\n";
     }
     out.flush();
