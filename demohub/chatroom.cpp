@@ -9,9 +9,7 @@ bool ChatRoom::join(int connection, const QString &name)
     if (name.isEmpty() || m_members.contains(connection))
         return false;
     m_members.insert(connection, name);
-    m_lines.append(QStringLiteral("（%1さんが入室しました）").arg(name));
-    while (m_lines.size() > kMaxLines)
-        m_lines.removeFirst();
+    addLine(QStringLiteral("（%1さんが入室しました）").arg(name));
     return true;
 }
 
@@ -23,9 +21,7 @@ bool ChatRoom::say(int connection, const QString &text)
     // One chat line per line of the update, whatever the text holds.
     QString flat = text;
     flat.replace(QStringLiteral("\r\n"), QStringLiteral(" ")).replace(u'\n', u' ').replace(u'\r', u' ');
-    m_lines.append(*member + QStringLiteral("：") + flat);
-    while (m_lines.size() > kMaxLines)
-        m_lines.removeFirst();
+    addLine(*member + QStringLiteral("：") + flat);
     return true;
 }
 
@@ -34,10 +30,15 @@ bool ChatRoom::leave(int connection)
     const QString name = m_members.take(connection);
     if (name.isNull())
         return false;
-    m_lines.append(QStringLiteral("（%1さんが退室しました）").arg(name));
+    addLine(QStringLiteral("（%1さんが退室しました）").arg(name));
+    return true;
+}
+
+void ChatRoom::addLine(const QString &line)
+{
+    m_lines.append(line);
     while (m_lines.size() > kMaxLines)
         m_lines.removeFirst();
-    return true;
 }
 
 QString ChatRoom::displayUpdate() const

@@ -21,6 +21,8 @@ public:
     QString displayUpdate() const;
 
 private:
+    void addLine(const QString &line);
+
     QMap<int, QString> m_members; // by connection, in joining order of ids
     QList<QString> m_lines;
 };

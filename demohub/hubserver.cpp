@@ -34,7 +34,7 @@ void HubServer::accept()
         socket->setParent(this);
         auto *quiet = new QTimer(socket);
         quiet->setSingleShot(true);
-        quiet->setInterval(30);
+        quiet->setInterval(kQuietMs);
         m_clients.insert(socket, Client{m_nextId++, HubStreamParser(), quiet});
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { read(socket); });
         connect(quiet, &QTimer::timeout, this, [this, socket] {

@@ -22,6 +22,9 @@ public:
     static constexpr qint64 kMaxUnsent = 4 * 1024 * 1024;
     // Changes within this many milliseconds go out as one update.
     static constexpr int kBroadcastDelayMs = 60;
+    // A message whose address ends the data so far is complete after this
+    // much silence.
+    static constexpr int kQuietMs = 30;
 
     explicit HubServer(QObject *parent = nullptr);
     ~HubServer() override;
