@@ -60,3 +60,25 @@ struct MainWindowHarness
     QPushButton *Command1, *Command2, *Command3;
     SimpleStatusBar *SB;
 };
+
+// A main window in a fresh working directory whose list holds one marked
+// destination: its own loopback server.
+struct WindowWithServer
+{
+    WindowWithServer()
+        : w(listOwnServer())
+    {
+    }
+    bool join(const QString &name) { return w.join(server, name); }
+
+    ScopedWorkDir dir;
+    LoopbackServer server;
+    MainWindowHarness w;
+
+private:
+    quint16 listOwnServer()
+    {
+        writeRecords({makeRecord(-1, QStringLiteral("PC"), QStringLiteral("127.0.0.1"))});
+        return server.port();
+    }
+};

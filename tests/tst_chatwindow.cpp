@@ -26,24 +26,21 @@ private slots:
     void tinyAndMinimisedWindows();
 
 private:
-    std::unique_ptr<ScopedWorkDir> m_dir;
-    std::unique_ptr<LoopbackServer> m_server;
-    std::unique_ptr<MainWindowHarness> m_w;
+    std::unique_ptr<WindowWithServer> m_fixture;
+    LoopbackServer *m_server = nullptr;
+    MainWindowHarness *m_w = nullptr;
 };
 
 void ChatWindowTest::init()
 {
-    m_dir = std::make_unique<ScopedWorkDir>();
-    m_server = std::make_unique<LoopbackServer>();
-    writeRecords({makeRecord(-1, "PC1", "127.0.0.1")});
-    m_w = std::make_unique<MainWindowHarness>(m_server->port());
+    m_fixture = std::make_unique<WindowWithServer>();
+    m_server = &m_fixture->server;
+    m_w = &m_fixture->w;
 }
 
 void ChatWindowTest::cleanup()
 {
-    m_w.reset();
-    m_server.reset();
-    m_dir.reset();
+    m_fixture.reset();
 }
 
 void ChatWindowTest::definition()

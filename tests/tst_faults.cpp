@@ -36,11 +36,10 @@ private slots:
 
 void FaultTest::tenMegabytesAtOnce()
 {
-    ScopedWorkDir dir;
-    LoopbackServer server;
-    writeRecords({makeRecord(-1, "PC", "127.0.0.1")});
-    MainWindowHarness w(server.port());
-    QVERIFY(w.join(server, QStringLiteral("user")));
+    WindowWithServer fixture;
+    QVERIFY(fixture.join(QStringLiteral("user")));
+    LoopbackServer &server = fixture.server;
+    MainWindowHarness &w = fixture.w;
 
     QByteArray flood;
     flood.reserve(10 * 1024 * 1024);
@@ -58,11 +57,10 @@ void FaultTest::tenMegabytesAtOnce()
 
 void FaultTest::dataThenCloseAtOnce()
 {
-    ScopedWorkDir dir;
-    LoopbackServer server;
-    writeRecords({makeRecord(-1, "PC", "127.0.0.1")});
-    MainWindowHarness w(server.port());
-    QVERIFY(w.join(server, QStringLiteral("user")));
+    WindowWithServer fixture;
+    QVERIFY(fixture.join(QStringLiteral("user")));
+    LoopbackServer &server = fixture.server;
+    MainWindowHarness &w = fixture.w;
     server.client(0)->write("last/*/words");
     server.client(0)->disconnectFromHost();
     QTRY_COMPARE_WITH_TIMEOUT(w.status(), kServerClosed, 5000);
