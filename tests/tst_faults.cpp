@@ -18,6 +18,18 @@
 namespace {
 const QString kConnected = QStringLiteral(" 接続できました！通信できます。");
 const QString kServerClosed = QStringLiteral("Wisphub側がプログラムを閉じました");
+// Opens the destination window and counts the rows it shows.
+int rowsInDestinationWindow()
+{
+    Form2 form;
+    int rows = -1;
+    QTimer::singleShot(50, &form, [&] {
+        rows = form.findChild<QTreeWidget *>("ListView1")->topLevelItemCount();
+        form.close();
+    });
+    form.showModally();
+    return rows;
+}
 } // namespace
 
 class FaultTest final : public QObject
@@ -124,13 +136,7 @@ void FaultTest::damagedFiles()
     QCOMPARE(server.connectionCount(), attempts);
     QCOMPARE(readFileBytes(), bytes); // reading never changes the file
     // The destination window shows one row per whole record.
-    Form2 form;
-    int rows = -1;
-    QTimer::singleShot(50, &form, [&] {
-        rows = form.findChild<QTreeWidget *>("ListView1")->topLevelItemCount();
-        form.close();
-    });
-    form.showModally();
+    const int rows = rowsInDestinationWindow();
     QCOMPARE(rows, int(bytes.size() / 37));
 }
 
@@ -175,13 +181,7 @@ void FaultTest::tooManyRecordsInTheWindow()
         QVERIFY(raw.resize(32767 * 37));
     }
     MessageBoxWatcher boxes;
-    Form2 form;
-    int rows = -1;
-    QTimer::singleShot(50, &form, [&] {
-        rows = form.findChild<QTreeWidget *>("ListView1")->topLevelItemCount();
-        form.close();
-    });
-    form.showModally();
+    const int rows = rowsInDestinationWindow();
     QCOMPARE(rows, 0);
     QCOMPARE(boxes.seen().size(), 1);
     QVERIFY(boxes.seen()[0].text.contains(QStringLiteral("32766")));
