@@ -2,7 +2,7 @@
 //   entry request    "CanEnter?" name "/*/~" local-address
 //   chat message     "NormalTel" text "/*/~" local-address
 //   refresh request  "/Reflesh/" "/*/~" local-address
-// Whatever one read delivers from the server is one display update:
+// Whatever the server sends before it pauses is one display update:
 //   first-text "/*/" second-text
 #include "chatsocket.h"
 
@@ -11,6 +11,8 @@
 #include <QHostAddress>
 #include <QNetworkInterface>
 #include <QTcpSocket>
+
+#include <utility>
 
 namespace {
 QString describe(const QTcpSocket &socket)
@@ -34,6 +36,10 @@ ChatSocket::ChatSocket(QObject *parent)
     : QObject(parent)
     , m_decoder(Cp932::makeDecoder())
 {
+    m_quiet.setSingleShot(true);
+    m_quiet.setTimerType(Qt::PreciseTimer);
+    m_quiet.setInterval(kQuietInterval);
+    connect(&m_quiet, &QTimer::timeout, this, &ChatSocket::deliverGathered);
 }
 
 ChatSocket::~ChatSocket()
@@ -55,8 +61,12 @@ bool ChatSocket::connectToRemote(QString *errorText)
     auto *socket = new QTcpSocket(this);
     m_socket = socket;
     connect(socket, &QTcpSocket::connected, this, &ChatSocket::connected);
-    connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
-        emit dataArrival(socket->bytesAvailable());
+    connect(socket, &QTcpSocket::readyRead, this, [this] {
+        gather();
+        if (m_gathered.size() >= kMaxGatheredChars)
+            deliverGathered();
+        else
+            m_quiet.start();
     });
     connect(socket, &QTcpSocket::errorOccurred, this, &ChatSocket::onError);
     connect(socket, &QTcpSocket::disconnected, this, &ChatSocket::onDisconnected);
@@ -80,11 +90,27 @@ bool ChatSocket::sendData(const QString &text, QString *errorText)
     return true;
 }
 
-QString ChatSocket::getData()
+void ChatSocket::gather()
 {
     if (!m_socket)
-        return {};
-    return m_decoder.decode(m_socket->readAll());
+        return;
+    const QByteArray bytes = m_socket->readAll();
+    m_gatheredBytes += bytes.size();
+    m_gathered += m_decoder.decode(bytes);
+}
+
+void ChatSocket::deliverGathered()
+{
+    m_quiet.stop();
+    if (m_gatheredBytes > 0)
+        emit dataArrival(m_gatheredBytes);
+}
+
+QString ChatSocket::getData()
+{
+    m_quiet.stop();
+    m_gatheredBytes = 0;
+    return std::exchange(m_gathered, QString());
 }
 
 QString ChatSocket::localIP() const
@@ -111,6 +137,9 @@ void ChatSocket::close()
         return;
     QTcpSocket *socket = m_socket;
     m_socket = nullptr;
+    m_quiet.stop();
+    m_gathered.clear();
+    m_gatheredBytes = 0;
     // Cut the wires first: abort() would otherwise report our own close.
     disconnect(socket, nullptr, this, nullptr);
     socket->abort();
@@ -131,7 +160,9 @@ void ChatSocket::onError()
     if (m_endReported)
         return;
     m_endReported = true;
-    emit errorOccurred(describe(*m_socket));
+    const QString description = describe(*m_socket);
+    if (deliverBeforeEnd())
+        emit errorOccurred(description);
 }
 
 void ChatSocket::onDisconnected()
@@ -139,5 +170,14 @@ void ChatSocket::onDisconnected()
     if (m_endReported)
         return;
     m_endReported = true;
-    emit closedByPeer();
+    if (deliverBeforeEnd())
+        emit closedByPeer();
+}
+
+bool ChatSocket::deliverBeforeEnd()
+{
+    gather();
+    deliverGathered();
+    // The receiver may have closed us meanwhile; then nothing more is said.
+    return m_socket != nullptr;
 }

@@ -1,6 +1,8 @@
 #include "chatsocket.h"
+#include "codepage932.h"
 #include "testsupport.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -11,6 +13,7 @@ private slots:
     void peerCloseIsOneCloseNotification();
     void ownCloseIsSilent();
     void refusedConnectionIsOneError();
+    void updateCutAnywhereArrivesWhole();
     void requestsThatCannotStart_data();
     void requestsThatCannotStart();
 };
@@ -91,6 +94,35 @@ void ChatSocketTest::refusedConnectionIsOneError()
     QVERIFY(!spies.error.at(0).at(0).toString().isEmpty());
     QCOMPARE(spies.closed.size(), 0);
     QCOMPARE(spies.connected.size(), 0);
+}
+
+void ChatSocketTest::updateCutAnywhereArrivesWhole()
+{
+    LoopbackServer server;
+    ChatSocket socket;
+    Spies spies(&socket);
+    connectTo(socket, server.port());
+    QVERIFY(spies.connected.wait(5000));
+    QTRY_COMPARE_WITH_TIMEOUT(server.connectionCount(), 1, 5000);
+    QTcpSocket *peer = server.client(0);
+
+    // Cuts inside double-byte characters and at every byte of "/*/".
+    const QString update = QStringLiteral("太郎\r\n花子/*/太郎: こんにちは");
+    const QByteArray bytes = Cp932::encode(update);
+    for (int cut = 1; cut < bytes.size(); ++cut) {
+        spies.data.clear();
+        peer->write(bytes.left(cut));
+        peer->flush();
+        QTest::qWait(10); // the first piece is read on its own
+        peer->write(bytes.mid(cut));
+        peer->flush();
+        QElapsedTimer sinceLastPiece;
+        sinceLastPiece.start();
+        QVERIFY2(spies.data.wait(2000), qPrintable(QStringLiteral("cut at byte %1").arg(cut)));
+        QVERIFY(sinceLastPiece.elapsed() < 1000);
+        QCOMPARE(socket.getData(), update);
+        QCOMPARE(spies.data.size(), 1);
+    }
 }
 
 void ChatSocketTest::requestsThatCannotStart_data()

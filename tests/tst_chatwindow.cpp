@@ -1,3 +1,4 @@
+#include "codepage932.h"
 #include "mainwindowharness.h"
 #include "testsupport.h"
 #include "twips.h"
@@ -22,6 +23,7 @@ private slots:
     void displayStep_data();
     void displayStep();
     void updateSplitAcrossArrivals();
+    void longUpdateInManyPieces();
     void layoutFollowsTheWindow();
     void tinyAndMinimisedWindows();
 
@@ -218,6 +220,28 @@ void ChatWindowTest::updateSplitAcrossArrivals()
     m_server->sendToAll("\xBE/*/z");
     QTRY_COMPARE_WITH_TIMEOUT(m_w->Text4->toPlainText(), QStringLiteral("太"), 5000);
     QCOMPARE(m_w->Text3->toPlainText(), QStringLiteral("z"));
+}
+
+void ChatWindowTest::longUpdateInManyPieces()
+{
+    QVERIFY(m_w->join(*m_server, QStringLiteral("太郎")));
+    QString members, lines;
+    for (int i = 0; i < 30; ++i)
+        members += QStringLiteral("参加者%1\r\n").arg(i);
+    while (lines.size() < 200 * 1024)
+        lines += QStringLiteral("山田: 会議は10時から/*/です。The meeting starts at 10.\r\n");
+    const QByteArray update = Cp932::encode(members + QStringLiteral("/*/") + lines);
+    // Pieces of one Ethernet segment's payload, as a LAN delivers them.
+    for (qsizetype at = 0; at < update.size(); at += 1448) {
+        m_server->sendToAll(update.mid(at, 1448));
+        m_server->client(0)->flush();
+        QTest::qWait(1);
+    }
+    QString expectedLines = lines;
+    expectedLines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QTRY_COMPARE_WITH_TIMEOUT(m_w->Text3->toPlainText().size(), expectedLines.size(), 10000);
+    QCOMPARE(m_w->Text3->toPlainText(), expectedLines);
+    QCOMPARE(m_w->Text4->toPlainText(), QString(members).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
 }
 
 void ChatWindowTest::layoutFollowsTheWindow()
