@@ -24,6 +24,7 @@
 #include <QScopeGuard>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 
 namespace {
@@ -37,10 +38,11 @@ Twips twipsFor(const QWidget *widget)
 
 // The wait compares whole seconds of a monotonic clock, so one destination
 // gets between 2 and 3 seconds and a clock change cannot stretch it.
-qint64 monotonicSeconds()
+using WaitClock = std::chrono::steady_clock;
+
+qint64 monotonicSeconds(WaitClock::time_point at)
 {
-    using namespace std::chrono;
-    return duration_cast<seconds>(steady_clock::now().time_since_epoch()).count();
+    return std::chrono::duration_cast<std::chrono::seconds>(at.time_since_epoch()).count();
 }
 } // namespace
 
@@ -243,17 +245,25 @@ void form1::Command2_Click()
 
 form1::WaitOutcome form1::waitForConnection()
 {
-    const qint64 startTime = monotonicSeconds();
-    // Sleep until an event arrives, waking now and then to look at the clock.
-    QTimer wakeUp;
-    wakeUp.start(100);
+    using namespace std::chrono;
+    const qint64 startTime = monotonicSeconds(WaitClock::now());
+    // The first instant at which more than 2 whole seconds have passed.
+    const WaitClock::time_point deadline{seconds(startTime + 3)};
+    // Sleep until an event arrives or the deadline does; nothing polls.
+    QTimer wakeAtDeadline;
+    wakeAtDeadline.setSingleShot(true);
+    wakeAtDeadline.setTimerType(Qt::PreciseTimer);
     while (true) {
+        if (!wakeAtDeadline.isActive()) {
+            const auto left = ceil<milliseconds>(deadline - WaitClock::now());
+            wakeAtDeadline.start(std::max(left, milliseconds(1)));
+        }
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         if (m_closed)
             return WaitOutcome::WindowClosed;
         if (connected)
             return WaitOutcome::Connected;
-        if (monotonicSeconds() - startTime > 2)
+        if (monotonicSeconds(WaitClock::now()) - startTime > 2)
             return WaitOutcome::TimedOut;
     }
 }

@@ -50,8 +50,12 @@ QByteArray readFileBytes(const QString &path)
 MessageBoxWatcher::MessageBoxWatcher(QMessageBox::StandardButton answer)
     : m_answer(answer)
 {
-    connect(&m_timer, &QTimer::timeout, this, &MessageBoxWatcher::poll);
-    m_timer.start(10);
+    qApp->installEventFilter(this);
+}
+
+MessageBoxWatcher::~MessageBoxWatcher()
+{
+    qApp->removeEventFilter(this);
 }
 
 QStringList MessageBoxWatcher::texts() const
@@ -62,23 +66,23 @@ QStringList MessageBoxWatcher::texts() const
     return result;
 }
 
-void MessageBoxWatcher::poll()
+bool MessageBoxWatcher::eventFilter(QObject *watched, QEvent *event)
 {
-    const auto widgets = QApplication::topLevelWidgets();
-    for (QWidget *widget : widgets) {
-        auto *box = qobject_cast<QMessageBox *>(widget);
-        if (!box || !box->isVisible() || box->property("seenByWatcher").toBool())
-            continue;
-        box->setProperty("seenByWatcher", true);
-        const QMessageBox::StandardButton defaultButton =
-            box->defaultButton() ? box->standardButton(box->defaultButton()) : QMessageBox::NoButton;
-        m_seen.append({box->windowTitle(), box->text(), box->icon(), box->standardButtons(), defaultButton,
-                       box->textFormat()});
-        QAbstractButton *answer = box->button(m_answer);
-        if (!answer)
-            answer = box->button(QMessageBox::Ok);
-        QMetaObject::invokeMethod(answer, &QAbstractButton::click, Qt::QueuedConnection);
-    }
+    if (event->type() != QEvent::Show)
+        return false;
+    auto *box = qobject_cast<QMessageBox *>(watched);
+    if (!box || box->property("seenByWatcher").toBool())
+        return false;
+    box->setProperty("seenByWatcher", true);
+    const QMessageBox::StandardButton defaultButton =
+        box->defaultButton() ? box->standardButton(box->defaultButton()) : QMessageBox::NoButton;
+    m_seen.append({box->windowTitle(), box->text(), box->icon(), box->standardButtons(), defaultButton,
+                   box->textFormat()});
+    QAbstractButton *answer = box->button(m_answer);
+    if (!answer)
+        answer = box->button(QMessageBox::Ok);
+    QMetaObject::invokeMethod(answer, &QAbstractButton::click, Qt::QueuedConnection);
+    return false;
 }
 
 LoopbackServer::LoopbackServer(const QHostAddress &address, quint16 port)

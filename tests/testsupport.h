@@ -34,7 +34,9 @@ PCIPRecord makeRecord(qint16 attempt, const QString &name, const QString &addres
 void writeRecords(const QList<PCIPRecord> &records, const QString &path = QStringLiteral("PCIP.dat"));
 QByteArray readFileBytes(const QString &path = QStringLiteral("PCIP.dat"));
 
-// Watches for message boxes, records what each one showed and answers it.
+// Records what every message box shows and answers it as soon as it is
+// shown. It watches the application's events instead of polling, so it adds
+// no wake-ups to the event loop of the code under test.
 class MessageBoxWatcher final : public QObject
 {
     Q_OBJECT
@@ -50,14 +52,16 @@ public:
     };
 
     explicit MessageBoxWatcher(QMessageBox::StandardButton answer = QMessageBox::Ok);
+    ~MessageBoxWatcher() override;
     void setAnswer(QMessageBox::StandardButton answer) { m_answer = answer; }
     const QList<Seen> &seen() const { return m_seen; }
     QStringList texts() const;
     void clear() { m_seen.clear(); }
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
-    void poll();
-    QTimer m_timer;
     QMessageBox::StandardButton m_answer;
     QList<Seen> m_seen;
 };

@@ -2,9 +2,12 @@
 #include "testsupport.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QScopeGuard>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QAbstractEventDispatcher>
 #include <QTest>
 
 namespace {
@@ -176,14 +179,24 @@ void ConnectionTest::unansweredWaitIsCheap()
     MainWindowHarness w(hosts.port());
     w.Text1->setText(QStringLiteral("user"));
 
+    // Each time the event loop goes to sleep is one wake-up afterwards. The
+    // caret's blinking would wake it too.
+    QApplication::setCursorFlashTime(0);
+    const auto blinkAgain = qScopeGuard([] { QApplication::setCursorFlashTime(1000); });
+    int sleeps = 0;
     QElapsedTimer clock;
+    connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
+            [&sleeps] { ++sleeps; });
     clock.start();
     const double cpuBefore = processCpuSeconds();
     w.Command2->click();
     const double cpu = processCpuSeconds() - cpuBefore;
     const qint64 elapsed = clock.elapsed();
+    disconnect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this, nullptr);
 
     QVERIFY2(elapsed >= 2000 && elapsed < 3500, qPrintable(QString::number(elapsed)));
+    // Woken by events and the deadline only, never by a clock tick.
+    QVERIFY2(sleeps < 10, qPrintable(QStringLiteral("%1 wake-ups").arg(sleeps)));
     QVERIFY2(cpu < 0.1, qPrintable(QStringLiteral("CPU %1 s").arg(cpu)));
     QCOMPARE(w.status(), QString());
     QCOMPARE(boxes.texts(), QStringList{kCheckSettings});
