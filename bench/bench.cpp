@@ -260,11 +260,11 @@ void benchDestinations()
         });
         removeRef << millisecondsOf([] {
             PcipFile file;
-            QList<PCIPRecord> records;
+            QByteArray records;
             file.open();
-            file.readAll(&records);
+            file.readWholeRecords(&records);
             file.close();
-            records.removeAt(1);
+            records.remove(PCIPRecord::kSize, PCIPRecord::kSize);
             QString error;
             PcipFile::replaceAll("PCIP.dat", records, &error);
         });

@@ -269,6 +269,27 @@ void Form2::Command1_Click()
     ResetInput();
 }
 
+PCIPRecord Form2::recordShownInRow(int row) const
+{
+    const QTreeWidgetItem *item = ListView1->topLevelItem(row);
+    PCIPRecord record;
+    record.Attempt = item->text(kMarkColumn) == kAttemptText ? PCIPRecord::kAttempt : PCIPRecord::kDoNotAttempt;
+    record.PCName = item->text(kNameColumn);
+    record.IPAddress = item->text(kAddressColumn);
+    return record;
+}
+
+void Form2::listChangedElsewhere(const QString &action)
+{
+    MessageBoxes::warn(this, MessageBoxes::kTitle,
+                       QStringLiteral("接続先リストがほかで変更されていたため、%1しませんでした。"
+                                      "最新のリストを表示しましたので、もう一度選んでください。")
+                           .arg(action));
+    FillList();
+    SelectedIndex = -1;
+    ResetInput();
+}
+
 void Form2::Command2_Click()
 {
     if (SelectedIndex <= 0 || SelectedIndex > ListView1->topLevelItemCount())
@@ -277,20 +298,25 @@ void Form2::Command2_Click()
                                QStringLiteral("接続先リストの選択された項目を削除してもよいですか？")))
         return;
 
-    // The list, not the old file, is what gets written back.
-    QList<PCIPRecord> remaining;
-    for (int row = 0; row < ListView1->topLevelItemCount(); ++row) {
-        if (row == SelectedIndex - 1)
-            continue;
-        const QTreeWidgetItem *item = ListView1->topLevelItem(row);
-        PCIPRecord record;
-        record.Attempt = item->text(kMarkColumn) == kAttemptText ? PCIPRecord::kAttempt : PCIPRecord::kDoNotAttempt;
-        record.PCName = item->text(kNameColumn);
-        record.IPAddress = item->text(kAddressColumn);
-        remaining << record;
+    // The other records go back byte for byte as the file holds them: their
+    // marks, spaces and bytes the list cannot show stay untouched.
+    PcipFile file;
+    QByteArray records;
+    if (!file.open() || !file.readWholeRecords(&records)) {
+        showFileError(file.errorString());
+        return;
     }
+    file.close();
+    const qsizetype offset = qsizetype(SelectedIndex - 1) * PCIPRecord::kSize;
+    if (offset >= records.size()
+        || !PCIPRecord::fromBytes(QByteArrayView(records).sliced(offset, PCIPRecord::kSize))
+                .isShownAs(recordShownInRow(SelectedIndex - 1))) {
+        listChangedElsewhere(QStringLiteral("削除"));
+        return;
+    }
+    records.remove(offset, PCIPRecord::kSize);
     QString error;
-    if (!PcipFile::replaceAll(QString::fromLatin1(PcipFile::kFileName), remaining, &error)) {
+    if (!PcipFile::replaceAll(QString::fromLatin1(PcipFile::kFileName), records, &error)) {
         showFileError(error);
         return;
     }
@@ -308,7 +334,29 @@ void Form2::Command3_Click()
     const PCIPRecord record = recordFromInputs(false);
 
     PcipFile file;
-    if (!file.open() || !file.writeRecord(SelectedIndex, record)) {
+    qint64 count = 0;
+    if (!file.open() || !file.count(&count)) {
+        showFileError(file.errorString());
+        return;
+    }
+    // Writing past the end would leave a hole of NUL bytes, and writing over
+    // a record another copy changed would lose that change.
+    PCIPRecord stored;
+    if (count < SelectedIndex) {
+        file.close();
+        listChangedElsewhere(QStringLiteral("修正"));
+        return;
+    }
+    if (!file.readRecord(SelectedIndex, &stored)) {
+        showFileError(file.errorString());
+        return;
+    }
+    if (!stored.isShownAs(recordShownInRow(SelectedIndex - 1))) {
+        file.close();
+        listChangedElsewhere(QStringLiteral("修正"));
+        return;
+    }
+    if (!file.writeRecord(SelectedIndex, record)) {
         showFileError(file.errorString());
         return;
     }

@@ -49,7 +49,11 @@ private:
 
     QStringList addressParts() const;
     PCIPRecord recordFromInputs(bool lowerCaseAddress) const;
+    PCIPRecord recordShownInRow(int row) const;
     void showFileError(const QString &description);
+    // Another copy of the program changed the file since the list was
+    // filled: say so, change nothing, and show the file as it is now.
+    void listChangedElsewhere(const QString &action);
 
     QWidget *m_client = nullptr;
     QGroupBox *Frame1 = nullptr;

@@ -46,19 +46,28 @@ bool PcipFile::readRecord(qint64 number, PCIPRecord *record)
     return true;
 }
 
-bool PcipFile::readAll(QList<PCIPRecord> *records)
+bool PcipFile::readWholeRecords(QByteArray *bytes)
 {
     qint64 total = 0;
     if (!count(&total))
         return false;
     if (!m_file.seek(0))
         return fail(QStringLiteral("を読めません"));
-    const QByteArray bytes = m_file.read(total * PCIPRecord::kSize);
-    if (bytes.size() != total * PCIPRecord::kSize)
+    *bytes = m_file.read(total * PCIPRecord::kSize);
+    if (bytes->size() != total * PCIPRecord::kSize)
         return fail(QStringLiteral("を読めません"));
+    return true;
+}
+
+bool PcipFile::readAll(QList<PCIPRecord> *records)
+{
+    QByteArray bytes;
+    if (!readWholeRecords(&bytes))
+        return false;
+    const qsizetype total = bytes.size() / PCIPRecord::kSize;
     records->clear();
     records->reserve(total);
-    for (qint64 i = 0; i < total; ++i)
+    for (qsizetype i = 0; i < total; ++i)
         records->append(PCIPRecord::fromBytes(QByteArrayView(bytes).sliced(i * PCIPRecord::kSize, PCIPRecord::kSize)));
     return true;
 }
@@ -88,7 +97,7 @@ bool PcipFile::writeRecord(qint64 number, const PCIPRecord &record)
     return writeAt((number - 1) * PCIPRecord::kSize, record);
 }
 
-bool PcipFile::replaceAll(const QString &path, const QList<PCIPRecord> &records, QString *error)
+bool PcipFile::replaceAll(const QString &path, const QByteArray &records, QString *error)
 {
     QSaveFile file(path);
     auto failWith = [&](const QString &what) {
@@ -99,13 +108,10 @@ bool PcipFile::replaceAll(const QString &path, const QList<PCIPRecord> &records,
     };
     if (!file.open(QIODevice::WriteOnly))
         return failWith(QStringLiteral("を書き換えられません"));
-    QByteArray bytes;
-    bytes.reserve(records.size() * PCIPRecord::kSize);
-    for (const PCIPRecord &record : records)
-        bytes += record.toBytes();
+    Q_ASSERT(records.size() % PCIPRecord::kSize == 0);
     // Qt can report a short write (a file-size limit, a full disk) as a
     // whole one, so the size on disk is checked before the swap.
-    if (file.write(bytes) != bytes.size() || !file.flush() || file.size() != bytes.size())
+    if (file.write(records) != records.size() || !file.flush() || file.size() != records.size())
         return failWith(QStringLiteral("に書き込めません"));
     if (!file.commit()) {
         if (error)

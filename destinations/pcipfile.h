@@ -33,15 +33,18 @@ public:
     bool count(qint64 *records);
     bool readRecord(qint64 number, PCIPRecord *record);
     bool readAll(QList<PCIPRecord> *records);
+    // The whole records exactly as stored (a trailing partial one left out).
+    bool readWholeRecords(QByteArray *bytes);
     bool append(const PCIPRecord &record);
     bool writeRecord(qint64 number, const PCIPRecord &record);
 
     // Description of the last failure, for the user.
     QString errorString() const { return m_error; }
 
-    // Replaces the whole file atomically: either the old list or the
-    // complete new one is left behind, never a torn file.
-    static bool replaceAll(const QString &path, const QList<PCIPRecord> &records, QString *error);
+    // Replaces the whole file with the given records (whole 37-byte records,
+    // written as they are) atomically: either the old list or the complete
+    // new one is left behind, never a torn file.
+    static bool replaceAll(const QString &path, const QByteArray &records, QString *error);
 
 private:
     bool fail(const QString &what);

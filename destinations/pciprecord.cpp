@@ -72,3 +72,15 @@ QString PCIPRecord::trimmedAddress() const
 {
     return trimSpacesRight(IPAddress);
 }
+
+bool PCIPRecord::isShownAs(const PCIPRecord &shown) const
+{
+    if ((Attempt == kAttempt) != (shown.Attempt == kAttempt))
+        return false;
+    // A row filled from the file shows the decoded texts; a row just added
+    // shows them as typed, which the file holds cut and encoded.
+    if (trimmedName() == trimSpaces(shown.PCName) && trimmedAddress() == trimSpacesRight(shown.IPAddress))
+        return true;
+    const PCIPRecord stored = fromBytes(shown.toBytes());
+    return trimmedName() == stored.trimmedName() && trimmedAddress() == stored.trimmedAddress();
+}

@@ -29,6 +29,10 @@ struct PCIPRecord
     // The address as readers use it: trailing spaces removed only.
     QString trimmedAddress() const;
 
+    // True when a list row made from `shown` (a row filled from the file,
+    // or one just added with its texts as typed) shows this stored record.
+    bool isShownAs(const PCIPRecord &shown) const;
+
     // Cuts or pads text to `chars` characters, then fits its encoding into
     // exactly `bytes` bytes. A double-byte character that would not fit
     // whole becomes a space, so a field never ends in a lone lead byte.

@@ -32,11 +32,17 @@ PCIPRecord makeRecord(qint16 attempt, const QString &name, const QString &addres
 
 void writeRecords(const QList<PCIPRecord> &records, const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        qFatal("cannot write %s", qPrintable(path));
+    QByteArray bytes;
     for (const PCIPRecord &record : records)
-        file.write(record.toBytes());
+        bytes += record.toBytes();
+    writeFileBytes(bytes, path);
+}
+
+void writeFileBytes(const QByteArray &bytes, const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
 }
 
 QByteArray readFileBytes(const QString &path)

@@ -33,6 +33,7 @@ private:
 PCIPRecord makeRecord(qint16 attempt, const QString &name, const QString &address);
 void writeRecords(const QList<PCIPRecord> &records, const QString &path = QStringLiteral("PCIP.dat"));
 QByteArray readFileBytes(const QString &path = QStringLiteral("PCIP.dat"));
+void writeFileBytes(const QByteArray &bytes, const QString &path = QStringLiteral("PCIP.dat"));
 
 // Records what every message box shows and answers it as soon as it is
 // shown. It watches the application's events instead of polling, so it adds

@@ -140,9 +140,9 @@ void DestinationFileTest::replaceAllWritesTheGivenList()
     ScopedWorkDir dir;
     writeRecords({makeRecord(-1, "A", "1.1.1.1"), makeRecord(0, "B", "2.2.2.2")});
     QString error;
-    QVERIFY(PcipFile::replaceAll("PCIP.dat", {makeRecord(0, "B", "2.2.2.2")}, &error));
+    QVERIFY(PcipFile::replaceAll("PCIP.dat", makeRecord(0, "B", "2.2.2.2").toBytes(), &error));
     QCOMPARE(readFileBytes(), makeRecord(0, "B", "2.2.2.2").toBytes());
-    QVERIFY(PcipFile::replaceAll("PCIP.dat", {}, &error));
+    QVERIFY(PcipFile::replaceAll("PCIP.dat", QByteArray(), &error));
     QVERIFY(QFile::exists("PCIP.dat"));
     QCOMPARE(readFileBytes().size(), 0);
 }
@@ -155,9 +155,9 @@ void DestinationFileTest::replaceAllFailureKeepsOldList()
     const QByteArray oldBytes = readFileBytes();
 
     // A file-size limit makes the write fail half-way, like a full disk.
-    QList<PCIPRecord> many;
+    QByteArray many;
     for (int i = 0; i < 100; ++i)
-        many << makeRecord(0, QStringLiteral("PC%1").arg(i), "10.0.0.1");
+        many += makeRecord(0, QStringLiteral("PC%1").arg(i), "10.0.0.1").toBytes();
     rlimit saved{};
     getrlimit(RLIMIT_FSIZE, &saved);
     const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);

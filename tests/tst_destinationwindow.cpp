@@ -1,3 +1,4 @@
+#include "destinationwindowharness.h"
 #include "form2.h"
 #include "mainwindowharness.h"
 #include "pcipfile.h"
@@ -16,72 +17,6 @@
 namespace {
 const QString kRetype = QStringLiteral("入力しなおしてください");
 const QString kConfirmDelete = QStringLiteral("接続先リストの選択された項目を削除してもよいですか？");
-
-// The destination window's controls, found by name.
-struct Controls
-{
-    explicit Controls(QWidget *form)
-        : form(form)
-    {
-        list = form->findChild<QTreeWidget *>("ListView1");
-        for (const char *name : {"Text1", "Text2", "Text3", "Text4", "Text5"})
-            texts << form->findChild<QLineEdit *>(name);
-        add = form->findChild<QPushButton *>("Command1");
-        remove = form->findChild<QPushButton *>("Command2");
-        modify = form->findChild<QPushButton *>("Command3");
-        option1 = form->findChild<QRadioButton *>("Option1");
-        option2 = form->findChild<QRadioButton *>("Option2");
-    }
-
-    void type(const QString &name, const QStringList &parts, bool attempt = true)
-    {
-        texts[0]->setText(name);
-        for (int i = 0; i < 4; ++i)
-            texts[i + 1]->setText(parts.value(i));
-        (attempt ? option1 : option2)->setChecked(true);
-    }
-    QStringList inputs() const
-    {
-        QStringList values;
-        for (QLineEdit *box : texts)
-            values << box->text();
-        return values;
-    }
-    QStringList row(int i) const
-    {
-        const QTreeWidgetItem *item = list->topLevelItem(i);
-        return {item->text(0), item->text(1), item->text(2)};
-    }
-    void clickRow(int i)
-    {
-        const QRect rect = list->visualItemRect(list->topLevelItem(i));
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
-    }
-
-    QWidget *form;
-    QTreeWidget *list;
-    QList<QLineEdit *> texts;
-    QPushButton *add, *remove, *modify;
-    QRadioButton *option1, *option2;
-};
-
-// Opens the window modally, runs body once it is showing, then closes it.
-void whileOpen(Form2 &form, const std::function<void(Controls &)> &body)
-{
-    QTimer poll;
-    bool ran = false;
-    QObject::connect(&poll, &QTimer::timeout, &form, [&] {
-        if (ran || QApplication::activeModalWidget() != &form)
-            return;
-        ran = true;
-        const auto closeAfter = qScopeGuard([&form] { form.close(); });
-        Controls controls(&form);
-        body(controls);
-    });
-    poll.start(10);
-    form.showModally();
-    QVERIFY(ran);
-}
 
 QList<PCIPRecord> threeRecords()
 {
@@ -102,6 +37,8 @@ private slots:
     void modifyChangesOnlyItsRecord();
     void deleteRows_data();
     void deleteRows();
+    void changesByAnotherCopyAreKept_data();
+    void changesByAnotherCopyAreKept();
     void deleteAndModifyNeedAChosenRow();
     void longNameShownWholeUntilRefill();
     void fileErrorsAreReported();
@@ -243,24 +180,30 @@ void DestinationWindowTest::modifyChangesOnlyItsRecord()
 
 void DestinationWindowTest::deleteRows_data()
 {
-    QTest::addColumn<QList<PCIPRecord>>("records");
+    QTest::addColumn<QByteArray>("file");
     QTest::addColumn<int>("row");
     QTest::addColumn<bool>("confirm");
-    QTest::addColumn<QList<PCIPRecord>>("left");
+    QTest::addColumn<QByteArray>("left");
     const QList<PCIPRecord> three = threeRecords();
-    QTest::newRow("middle row") << three << 1 << true << QList<PCIPRecord>{three[0], three[2]};
-    QTest::newRow("last remaining row") << QList<PCIPRecord>{three[1]} << 0 << true << QList<PCIPRecord>{};
-    QTest::newRow("cancel") << three << 1 << false << three;
+    const QByteArray first = three[0].toBytes(), second = three[1].toBytes(), third = three[2].toBytes();
+    QTest::newRow("middle row") << first + second + third << 1 << true << first + third;
+    QTest::newRow("last remaining row") << second << 0 << true << QByteArray();
+    QTest::newRow("cancel") << first + second + third << 1 << false << first + second + third;
+    // An odd mark, leading spaces and bytes that are not code page 932
+    // survive the deletion of another record.
+    const QByteArray odd = QByteArray("\x01\x00  lead\x81\x7f", 10).leftJustified(22, ' ')
+                           + QByteArray(" 10.0.0.1").leftJustified(15, ' ');
+    QTest::newRow("untouched records stay as stored") << odd + second + odd << 1 << true << odd + odd;
 }
 
 void DestinationWindowTest::deleteRows()
 {
-    QFETCH(QList<PCIPRecord>, records);
+    QFETCH(QByteArray, file);
     QFETCH(int, row);
     QFETCH(bool, confirm);
-    QFETCH(QList<PCIPRecord>, left);
+    QFETCH(QByteArray, left);
     ScopedWorkDir dir;
-    writeRecords(records);
+    writeFileBytes(file);
     MessageBoxWatcher boxes(confirm ? QMessageBox::Ok : QMessageBox::Cancel);
     Form2 form;
     whileOpen(form, [&](Controls &c) {
@@ -273,16 +216,67 @@ void DestinationWindowTest::deleteRows()
         QCOMPARE(box.icon, QMessageBox::NoIcon);
         QCOMPARE(box.buttons, QMessageBox::Ok | QMessageBox::Cancel);
         QCOMPARE(box.defaultButton, QMessageBox::Ok);
-        QByteArray expected;
-        for (const PCIPRecord &record : left)
-            expected += record.toBytes();
         QVERIFY(QFile::exists("PCIP.dat"));
-        QCOMPARE(readFileBytes(), expected);
-        QCOMPARE(c.list->topLevelItemCount(), left.size());
-        for (qsizetype i = 0; i < left.size(); ++i)
-            QCOMPARE(c.row(int(i))[1], left[i].trimmedName());
+        QCOMPARE(readFileBytes(), left);
+        QCOMPARE(c.list->topLevelItemCount(), left.size() / 37);
+        for (int i = 0; i < c.list->topLevelItemCount(); ++i)
+            QCOMPARE(c.row(i)[1], PCIPRecord::fromBytes(left.mid(i * 37, 37)).trimmedName());
         // Cancel keeps the row chosen; a delete returns to a new entry.
         QCOMPARE(c.add->isEnabled(), confirm);
+    });
+}
+
+void DestinationWindowTest::changesByAnotherCopyAreKept_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QByteArray>("otherCopyWrites");
+    QTest::addColumn<QByteArray>("expected"); // the file afterwards
+    const QList<PCIPRecord> three = threeRecords();
+    const QByteArray first = three[0].toBytes(), second = three[1].toBytes(), third = three[2].toBytes();
+    const QByteArray other = makeRecord(0, "Other", "10.9.9.9").toBytes();
+    QTest::newRow("delete, record replaced") << "delete" << 1 << first + other + third << first + other + third;
+    QTest::newRow("delete, file shrunk") << "delete" << 2 << first << first;
+    QTest::newRow("modify, record replaced") << "modify" << 1 << first + other + third << first + other + third;
+    QTest::newRow("modify, file shrunk") << "modify" << 2 << first << first;
+    // Changes elsewhere in the file do not stop an edit of this record.
+    QTest::newRow("delete, record appended") << "delete" << 1 << first + second + third + other
+                                             << first + third + other;
+    QTest::newRow("modify, record appended") << "modify" << 1 << first + second + third + other
+                                             << first + makeRecord(-1, "New", "1.2.3.4").toBytes() + third + other;
+}
+
+void DestinationWindowTest::changesByAnotherCopyAreKept()
+{
+    QFETCH(QString, action);
+    QFETCH(int, row);
+    QFETCH(QByteArray, otherCopyWrites);
+    QFETCH(QByteArray, expected);
+    ScopedWorkDir dir;
+    writeRecords(threeRecords());
+    MessageBoxWatcher boxes;
+    Form2 form;
+    whileOpen(form, [&](Controls &c) {
+        c.clickRow(row);
+        writeFileBytes(otherCopyWrites);
+        if (action == "delete") {
+            c.remove->click();
+        } else {
+            c.type("New", {"1", "2", "3", "4"});
+            c.modify->click();
+        }
+        QCOMPARE(readFileBytes(), expected);
+        const bool refused = expected == otherCopyWrites;
+        const int confirmations = action == "delete" ? 1 : 0;
+        QCOMPARE(boxes.seen().size(), confirmations + int(refused));
+        if (refused) {
+            QCOMPARE(boxes.seen().last().icon, QMessageBox::Warning);
+            QVERIFY(boxes.seen().last().text.contains(action == "delete" ? QStringLiteral("削除しません")
+                                                                         : QStringLiteral("修正しません")));
+            // The list shows the file as it is now, and nothing stays chosen.
+            QCOMPARE(c.list->topLevelItemCount(), expected.size() / 37);
+            QVERIFY(c.add->isEnabled());
+        }
     });
 }
 
@@ -320,6 +314,19 @@ void DestinationWindowTest::longNameShownWholeUntilRefill()
         QCOMPARE(c.row(0)[1], name);
     });
     whileOpen(form, [&](Controls &c) { QCOMPARE(c.row(0)[1], name.left(20)); });
+
+    // A row just added, with texts the file holds cut and encoded, is still
+    // recognised as its record.
+    MessageBoxWatcher boxes;
+    const QByteArray before = readFileBytes();
+    whileOpen(form, [&](Controls &c) {
+        c.type(QStringLiteral("  ") + name + QStringLiteral("\u2603"), {"1E2", "2", "3", "4"});
+        c.add->click();
+        c.clickRow(1);
+        c.remove->click();
+    });
+    QCOMPARE(boxes.texts(), QStringList{kConfirmDelete});
+    QCOMPARE(readFileBytes(), before);
 }
 
 void DestinationWindowTest::fileErrorsAreReported()

@@ -1,6 +1,6 @@
 // What a misbehaving server or a damaged destination file does to the
 // client: it keeps running, says what happened, and loses nothing.
-#include "form2.h"
+#include "destinationwindowharness.h"
 #include "mainwindowharness.h"
 #include "testsupport.h"
 
@@ -13,7 +13,6 @@
 #include <QTest>
 
 #include <cstdio>
-#include <QTreeWidget>
 
 namespace {
 const QString kConnected = QStringLiteral(" 接続できました！通信できます。");
@@ -23,11 +22,7 @@ int rowsInDestinationWindow()
 {
     Form2 form;
     int rows = -1;
-    QTimer::singleShot(50, &form, [&] {
-        rows = form.findChild<QTreeWidget *>("ListView1")->topLevelItemCount();
-        form.close();
-    });
-    form.showModally();
+    whileOpen(form, [&](Controls &c) { rows = c.list->topLevelItemCount(); });
     return rows;
 }
 } // namespace
@@ -122,11 +117,7 @@ void FaultTest::damagedFiles()
     QFETCH(QByteArray, bytes);
     QFETCH(int, attempts);
     ScopedWorkDir dir;
-    {
-        QFile file("PCIP.dat");
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
+    writeFileBytes(bytes);
     MessageBoxWatcher boxes;
     LoopbackServer server;
     MainWindowHarness w(server.port());
