@@ -2,7 +2,7 @@
 
 #include "chatmessages.h"
 
-#include <QPlainTextEdit>
+#include "displayfield.h"
 
 namespace {
 // Server text may use CR LF or LF; the text field wants LF.
@@ -12,13 +12,13 @@ QString forDisplay(QString text)
 }
 } // namespace
 
-void showDisplayUpdate(const QString &received, QPlainTextEdit *text4, QPlainTextEdit *text3)
+void showDisplayUpdate(const QString &received, DisplayField *text4, DisplayField *text3)
 {
-    text4->setPlainText(QString());
-    text3->setPlainText(QString());
+    text4->setText(QString());
+    text3->setText(QString());
     const ChatMessages::DisplayUpdate update = ChatMessages::splitDisplayUpdate(received);
     if (!update.valid)
         return;
-    text4->setPlainText(forDisplay(update.first));
-    text3->setPlainText(forDisplay(update.second));
+    text4->setText(forDisplay(update.first));
+    text3->setText(forDisplay(update.second));
 }

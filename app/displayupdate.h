@@ -2,8 +2,8 @@
 
 #include <QString>
 
-class QPlainTextEdit;
+class DisplayField;
 
 // The display step: both fields emptied, then filled from the text before
 // and after the first "/*/". Data without the separator leaves them empty.
-void showDisplayUpdate(const QString &received, QPlainTextEdit *text4, QPlainTextEdit *text3);
+void showDisplayUpdate(const QString &received, DisplayField *text4, DisplayField *text3);

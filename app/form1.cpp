@@ -3,6 +3,7 @@
 #include "aboutwindow.h"
 #include "chatmessages.h"
 #include "chatsocket.h"
+#include "displayfield.h"
 #include "displayupdate.h"
 #include "form2.h"
 #include "inputmethod.h"
@@ -19,7 +20,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTimer>
@@ -123,13 +123,10 @@ void form1::createControls()
     Command1->setGeometry(twips.rect(3000, 876, 972, 264));
 
     auto makeDisplay = [this](const QString &name) {
-        auto *field = new QPlainTextEdit(m_client);
+        auto *field = new DisplayField(m_client);
         field->setObjectName(name);
-        field->setReadOnly(true);
-        field->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
         field->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         field->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        field->setUndoRedoEnabled(false);
         return field;
     };
     Text3 = makeDisplay(QStringLiteral("Text3"));

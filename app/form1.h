@@ -11,11 +11,11 @@
 #include <memory>
 
 class ChatSocket;
+class DisplayField;
 class Form2;
 class QAction;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 class QPushButton;
 class SimpleStatusBar;
 
@@ -71,8 +71,8 @@ private:
     QPushButton *Command1 = nullptr;
     QPushButton *Command2 = nullptr;
     QPushButton *Command3 = nullptr;
-    QPlainTextEdit *Text3 = nullptr;
-    QPlainTextEdit *Text4 = nullptr;
+    DisplayField *Text3 = nullptr;
+    DisplayField *Text4 = nullptr;
     SimpleStatusBar *SB = nullptr;
     ChatSocket *WSock = nullptr;
     std::unique_ptr<Form2> m_form2;

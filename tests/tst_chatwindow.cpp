@@ -1,9 +1,12 @@
 #include "codepage932.h"
+#include "displayfield.h"
 #include "mainwindowharness.h"
 #include "testsupport.h"
 #include "twips.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QTextBlock>
 #include <QApplication>
 #include <QMenuBar>
 #include <QTest>
@@ -24,6 +27,7 @@ private slots:
     void displayStep();
     void updateSplitAcrossArrivals();
     void longUpdateInManyPieces();
+    void oneHugeLineIsCopiedAsSent();
     void layoutFollowsTheWindow();
     void tinyAndMinimisedWindows();
 
@@ -242,6 +246,31 @@ void ChatWindowTest::longUpdateInManyPieces()
     QTRY_COMPARE_WITH_TIMEOUT(m_w->Text3->toPlainText().size(), expectedLines.size(), 10000);
     QCOMPARE(m_w->Text3->toPlainText(), expectedLines);
     QCOMPARE(m_w->Text4->toPlainText(), QString(members).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+}
+
+void ChatWindowTest::oneHugeLineIsCopiedAsSent()
+{
+    QVERIFY(m_w->join(*m_server, QStringLiteral("太郎")));
+    QString line;
+    while (line.size() < 1024 * 1024)
+        line += QStringLiteral("山田: 会議は10時からです。");
+    m_server->sendToAll(Cp932::encode(QStringLiteral("members/*/") + line));
+    auto *field = qobject_cast<DisplayField *>(m_w->Text3);
+    QTRY_COMPARE_WITH_TIMEOUT(field->text().size(), line.size(), 10000);
+    QCOMPARE(field->text(), line);
+    // Laid out in paragraphs short enough to shape at once.
+    for (QTextBlock block = field->document()->begin(); block.isValid(); block = block.next())
+        QVERIFY(block.length() <= LongLines::kMaxChars + 1);
+    // A copy gives the text as sent, whatever part is selected.
+    QTextCursor cursor(field->document());
+    cursor.setPosition(10);
+    cursor.setPosition(3 * LongLines::kMaxChars, QTextCursor::KeepAnchor);
+    field->setTextCursor(cursor);
+    field->copy();
+    QCOMPARE(QGuiApplication::clipboard()->text(), line.mid(10, 3 * LongLines::kMaxChars - 10 - 2));
+    field->selectAll();
+    field->copy();
+    QCOMPARE(QGuiApplication::clipboard()->text(), line);
 }
 
 void ChatWindowTest::layoutFollowsTheWindow()

@@ -1,3 +1,4 @@
+#include "longlines.h"
 #include "mainlayout.h"
 #include "twips.h"
 
@@ -13,6 +14,8 @@ private slots:
     void readsBackSnappedValues();
     void twipsConversion_data();
     void twipsConversion();
+    void longLinesCutForDisplay_data();
+    void longLinesCutForDisplay();
 };
 
 void MainLayoutTest::workedExample_data()
@@ -92,6 +95,40 @@ void MainLayoutTest::twipsConversion()
     QFETCH(double, twips);
     QFETCH(int, pixels);
     QCOMPARE(Twips(dpi).toPixels(twips), pixels);
+}
+
+void MainLayoutTest::longLinesCutForDisplay_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("shown"); // with the chunk size 4
+    const QString pair = QStringLiteral("\U0001F600");
+    QTest::newRow("short lines stay") << "abcd\nefg" << "abcd\nefg";
+    QTest::newRow("long line") << "abcdefghij" << "abcd\nefgh\nij";
+    QTest::newRow("count restarts per line") << "abc\nabcdefg\n" << "abc\nabcd\nefg\n";
+    QTest::newRow("exact multiple") << "abcdefgh" << "abcd\nefgh";
+    QTest::newRow("pair kept whole") << "abc" + pair + "de" << "abc\n" + pair + "de";
+    QTest::newRow("empty") << "" << "";
+}
+
+void MainLayoutTest::longLinesCutForDisplay()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, shown);
+    const LongLines lines = LongLines::cut(text, 4);
+    QCOMPARE(lines.shown(), shown);
+    // Every position of the shown text maps back to the text itself.
+    QString original;
+    qsizetype breaksSeen = 0;
+    for (qsizetype at = 0; at <= shown.size(); ++at) {
+        QCOMPARE(lines.toOriginal(at), at - breaksSeen);
+        if (lines.breaks().contains(at)) {
+            ++breaksSeen;
+            QCOMPARE(shown[at], u'\n');
+        } else if (at < shown.size()) {
+            original += shown[at];
+        }
+    }
+    QCOMPARE(original, text);
 }
 
 QTEST_APPLESS_MAIN(MainLayoutTest)
