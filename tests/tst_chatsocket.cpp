@@ -37,19 +37,32 @@ void connectTo(ChatSocket &socket, quint16 port)
     socket.setRemotePort(port);
     QVERIFY(socket.connectToRemote());
 }
+
+// A ChatSocket connected to a loopback peer that the test drives.
+struct ConnectedPair
+{
+    bool connect()
+    {
+        connectTo(socket, server.port());
+        return spies.connected.wait(5000)
+               && QTest::qWaitFor([this] { return server.connectionCount() == 1; }, 5000);
+    }
+    QTcpSocket *peer() const { return server.client(0); }
+
+    LoopbackServer server;
+    ChatSocket socket;
+    Spies spies{&socket};
+};
 } // namespace
 
 void ChatSocketTest::peerCloseIsOneCloseNotification()
 {
-    LoopbackServer server;
-    ChatSocket socket;
-    Spies spies(&socket);
-    connectTo(socket, server.port());
-    QVERIFY(spies.connected.wait(5000));
-    QTRY_COMPARE_WITH_TIMEOUT(server.connectionCount(), 1, 5000);
-
-    server.client(0)->write("last words");
-    server.client(0)->disconnectFromHost();
+    ConnectedPair pair;
+    QVERIFY(pair.connect());
+    Spies &spies = pair.spies;
+    ChatSocket &socket = pair.socket;
+    pair.peer()->write("last words");
+    pair.peer()->disconnectFromHost();
     QTRY_COMPARE_WITH_TIMEOUT(spies.closed.size(), 1, 5000);
     QTest::qWait(100);
     QCOMPARE(spies.closed.size(), 1);
@@ -60,16 +73,13 @@ void ChatSocketTest::peerCloseIsOneCloseNotification()
 
 void ChatSocketTest::ownCloseIsSilent()
 {
-    LoopbackServer server;
-    ChatSocket socket;
-    Spies spies(&socket);
-    connectTo(socket, server.port());
-    QVERIFY(spies.connected.wait(5000));
-    QTRY_COMPARE_WITH_TIMEOUT(server.connectionCount(), 1, 5000);
-
+    ConnectedPair pair;
+    QVERIFY(pair.connect());
+    Spies &spies = pair.spies;
+    ChatSocket &socket = pair.socket;
     socket.close();
     socket.close(); // closing a closed socket is allowed
-    server.sendToAll("too late");
+    pair.server.sendToAll("too late");
     QTest::qWait(200);
     QCOMPARE(spies.closed.size(), 0);
     QCOMPARE(spies.error.size(), 0);
@@ -98,13 +108,11 @@ void ChatSocketTest::refusedConnectionIsOneError()
 
 void ChatSocketTest::updateCutAnywhereArrivesWhole()
 {
-    LoopbackServer server;
-    ChatSocket socket;
-    Spies spies(&socket);
-    connectTo(socket, server.port());
-    QVERIFY(spies.connected.wait(5000));
-    QTRY_COMPARE_WITH_TIMEOUT(server.connectionCount(), 1, 5000);
-    QTcpSocket *peer = server.client(0);
+    ConnectedPair pair;
+    QVERIFY(pair.connect());
+    Spies &spies = pair.spies;
+    ChatSocket &socket = pair.socket;
+    QTcpSocket *peer = pair.peer();
 
     // Cuts inside double-byte characters and at every byte of "/*/".
     const QString update = QStringLiteral("太郎\r\n花子/*/太郎: こんにちは");
