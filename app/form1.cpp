@@ -281,22 +281,23 @@ void form1::ConnectToServer()
         connectError = true;
     };
 
-    PcipFile file;
-    const bool opened = file.open();
-    if (!opened)
-        trap(file.errorString());
-    qint64 count = 0;
-    if (opened && !file.count(&count)) {
-        trap(file.errorString());
-        count = 0;
+    // The records are read at once and the file closed before any wait:
+    // Windows refuses to replace a file that is held open, and the
+    // destination window may delete a record during the wait.
+    QList<PCIPRecord> records;
+    qint64 fileSize = 0;
+    {
+        PcipFile file;
+        if (!file.open()) {
+            trap(file.errorString());
+        } else {
+            fileSize = file.size();
+            if (!file.readAll(&records))
+                trap(file.errorString());
+        }
     }
 
-    for (qint64 number = 1; number <= count; ++number) {
-        PCIPRecord record;
-        if (!file.readRecord(number, &record)) {
-            trap(file.errorString());
-            continue; // an unreadable record is not marked
-        }
+    for (const PCIPRecord &record : std::as_const(records)) {
         if (record.Attempt != PCIPRecord::kAttempt)
             continue;
 
@@ -324,10 +325,9 @@ void form1::ConnectToServer()
         }
     }
 
-    if (!opened || file.size() == 0)
+    if (fileSize == 0)
         MessageBoxes::warn(this, MessageBoxes::kTitle,
                            QStringLiteral("接続先の設定をしてから「接続/参加」ボタンを押してください"));
-    file.close();
     if (m_closed)
         return;
 

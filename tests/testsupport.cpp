@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 #include <sys/resource.h>
@@ -131,6 +132,21 @@ UnansweredListener::UnansweredListener(const QHostAddress &address, quint16 port
         m_ready = filler->state() != QAbstractSocket::ConnectedState;
         m_fillers.push_back(std::move(filler));
     }
+}
+
+bool isOpenInThisProcess(const QString &path)
+{
+#ifdef Q_OS_LINUX
+    const QString target = QFileInfo(path).canonicalFilePath();
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QFileInfo &fd : fds.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        if (fd.symLinkTarget() == target)
+            return true;
+    }
+#else
+    Q_UNUSED(path);
+#endif
+    return false;
 }
 
 double processCpuSeconds()

@@ -110,5 +110,9 @@ struct AnsweredAndSilent
     quint16 port() const { return server.port(); }
 };
 
+// Whether this process holds path open (known on Linux only; elsewhere
+// false, where replacing an open file fails by itself).
+bool isOpenInThisProcess(const QString &path);
+
 // CPU time used by this process so far, in seconds.
 double processCpuSeconds();

@@ -367,6 +367,7 @@ void DestinationWindowTest::writesDuringConnectWait()
             return;
         edited = true;
         const auto closeAfter = qScopeGuard([form] { form->close(); });
+        QVERIFY(!isOpenInThisProcess("PCIP.dat")); // the scan let go of it before waiting
         Controls c(form);
         c.clickRow(1);
         c.remove->click(); // rewrites the file the scan holds open
