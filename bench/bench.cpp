@@ -96,12 +96,12 @@ void benchDisplayStep()
         QList<double> ours, reference;
         for (int i = 0; i < repeats; ++i) {
             ours << millisecondsOf([&] {
-                QStringDecoder decoder = Cp932::makeDecoder();
+                Cp932::Decoder decoder;
                 showDisplayUpdate(decoder.decode(update), text4, text3);
                 QCoreApplication::processEvents();
             });
             reference << millisecondsOf([&] {
-                QStringDecoder decoder = Cp932::makeDecoder();
+                Cp932::Decoder decoder;
                 const QString text = decoder.decode(update);
                 const qsizetype at = text.indexOf(QStringLiteral("/*/"));
                 bare4->setPlainText(text.left(at));
@@ -137,14 +137,14 @@ void benchOneLongLine()
     QList<double> busy, leastWork;
     for (int i = 0; i < std::max(3, g_repeats * 5); ++i) {
         busy << millisecondsOf([&] {
-            QStringDecoder decoder = Cp932::makeDecoder();
+            Cp932::Decoder decoder;
             showDisplayUpdate(decoder.decode(update), text4, text3);
             QCoreApplication::processEvents();
             text4->viewport()->repaint();
             text3->viewport()->repaint();
         });
         leastWork << millisecondsOf([&] {
-            QStringDecoder decoder = Cp932::makeDecoder();
+            Cp932::Decoder decoder;
             const QString text = decoder.decode(update);
             const qsizetype at = text.indexOf(QStringLiteral("/*/"));
             const QString first = text.left(at), second = text.mid(at + 3);

@@ -30,9 +30,7 @@ QByteArray PCIPRecord::fitField(const QString &text, int chars, int bytes)
         // Cut at a character boundary: walk the lead/trail structure.
         qsizetype i = 0;
         while (i < bytes) {
-            const auto lead = static_cast<unsigned char>(encoded[i]);
-            const bool doubleByte = (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC);
-            const qsizetype width = doubleByte ? 2 : 1;
+            const qsizetype width = Cp932::isLeadByte(static_cast<unsigned char>(encoded[i])) ? 2 : 1;
             if (i + width > bytes)
                 break;
             i += width;

@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     // The first byte picks the chunk sizes.
     const size_t step = size_t(data[0] % 16) + 1;
-    QStringDecoder decoder = Cp932::makeDecoder();
+    Cp932::Decoder decoder;
     for (size_t at = 1; at < size; at += step) {
         const size_t length = std::min(step, size - at);
         const QString text = decoder.decode(QByteArrayView(reinterpret_cast<const char *>(data + at), qsizetype(length)));

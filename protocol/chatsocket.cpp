@@ -34,7 +34,6 @@ QString describe(const QTcpSocket &socket)
 
 ChatSocket::ChatSocket(QObject *parent)
     : QObject(parent)
-    , m_decoder(Cp932::makeDecoder())
 {
     m_quiet.setSingleShot(true);
     m_quiet.setTimerType(Qt::PreciseTimer);
@@ -56,7 +55,7 @@ bool ChatSocket::connectToRemote(QString *errorText)
                                           : QStringLiteral("接続先のポートが設定されていません");
         return false;
     }
-    m_decoder = Cp932::makeDecoder();
+    m_decoder = Cp932::Decoder();
     m_endReported = false;
     auto *socket = new QTcpSocket(this);
     m_socket = socket;

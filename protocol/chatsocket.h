@@ -1,9 +1,10 @@
 #pragma once
 
+#include "codepage932.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
-#include <QStringDecoder>
 #include <QTimer>
 
 #include <chrono>
@@ -79,7 +80,7 @@ private:
     void onDisconnected();
 
     QPointer<QTcpSocket> m_socket;
-    QStringDecoder m_decoder;
+    Cp932::Decoder m_decoder;
     QTimer m_quiet;
     QString m_gathered;
     qint64 m_gatheredBytes = 0;
