@@ -1,4 +1,5 @@
 #include "aboutwindow.h"
+#include "codepage932.h"
 #include "form2.h"
 #include "helpopener.h"
 #include "mainwindowharness.h"
@@ -6,6 +7,7 @@
 #include "twips.h"
 
 #include <QAction>
+#include <QDir>
 #include <QApplication>
 #include <QFileInfo>
 #include <QLabel>
@@ -13,6 +15,11 @@
 #include <QElapsedTimer>
 #include <QStandardPaths>
 #include <QTest>
+
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#include <string>
+#endif
 
 namespace {
 // Runs body on the version window once it is showing modally.
@@ -43,6 +50,7 @@ private slots:
     void helpFilePath();
     void helpMenusPassTheirOwnWindow();
     void helpFileIsBuiltBesideTheProgram();
+    void versionResourceOfTheProgram();
 };
 
 void AboutTest::captionsOnEveryOpening()
@@ -150,6 +158,49 @@ void AboutTest::helpFileIsBuiltBesideTheProgram()
     const QString listing = QString::fromLocal8Bit(chmls.readAllStandardOutput());
     for (const char *page : {"/index.html", "/connect.html", "/destinations.html", "/trouble.html"})
         QVERIFY2(listing.contains(QLatin1String(page)), page);
+
+    // The help viewer reads contents and index in the help's code page, 932.
+    ScopedWorkDir dir;
+    for (const char *file : {"/toc.hhc", "/index.hhk"}) {
+        QProcess extract;
+        extract.start("chmls", {"extract", chm, QLatin1String(file), "extracted"});
+        QVERIFY(extract.waitForFinished(10000));
+        const QByteArray bytes = readFileBytes("extracted");
+        QVERIFY2(bytes.contains(Cp932::encode(QStringLiteral("接続先リスト"))), file);
+        QVERIFY2(bytes.contains("charset=Shift_JIS"), file);
+    }
+}
+
+void AboutTest::versionResourceOfTheProgram()
+{
+#ifndef Q_OS_WIN
+    QSKIP("the version resource is part of the Windows executable");
+#else
+    const std::wstring exe = QDir::toNativeSeparators(QStringLiteral(WISPLEAF_APP_DIR "/Wispleaf.exe")).toStdWString();
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(exe.c_str(), &ignored);
+    QVERIFY(size > 0);
+    QByteArray info(int(size), '\0');
+    QVERIFY(GetFileVersionInfoW(exe.c_str(), 0, size, info.data()));
+    VS_FIXEDFILEINFO *fixed = nullptr;
+    UINT length = 0;
+    QVERIFY(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void **>(&fixed), &length));
+    const QList<int> fileVersion{HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
+                                 HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS)};
+    QCOMPARE(fileVersion, (QList<int>{1, 0, 0, 37}));
+    auto text = [&info](const wchar_t *name) {
+        wchar_t *value = nullptr;
+        UINT chars = 0;
+        const std::wstring key = std::wstring(L"\\StringFileInfo\\041104b0\\") + name;
+        if (!VerQueryValueW(info.data(), key.c_str(), reinterpret_cast<void **>(&value), &chars) || chars == 0)
+            return QString();
+        return QString::fromWCharArray(value, int(chars) - 1);
+    };
+    QCOMPARE(text(L"FileVersion"), QStringLiteral("1.00.0037"));
+    QCOMPARE(text(L"ProductVersion"), QStringLiteral("1.00.0037"));
+    QCOMPARE(text(L"ProductName"), QStringLiteral("Wispleaf"));
+    QCOMPARE(text(L"FileDescription"), QStringLiteral("チャットアプリケーション"));
+#endif
 }
 
 QTEST_MAIN(AboutTest)
