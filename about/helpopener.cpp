@@ -30,7 +30,9 @@ void openHelpWithDesktop(QWidget *owner, const QString &path)
 {
 #ifdef Q_OS_WIN
     const HWND window = owner ? reinterpret_cast<HWND>(owner->winId()) : nullptr;
-    ShellExecuteA(window, "open", path.toLocal8Bit().constData(), "", "", SW_SHOWNORMAL);
+    // The wide entry point: an ANSI path would turn a folder name outside
+    // the system code page into "?" and the shell would find nothing.
+    ShellExecuteW(window, L"open", reinterpret_cast<const wchar_t *>(path.utf16()), L"", L"", SW_SHOWNORMAL);
 #else
     Q_UNUSED(owner);
     QDesktopServices::openUrl(QUrl::fromLocalFile(path));
