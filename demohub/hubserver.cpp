@@ -63,6 +63,7 @@ void HubServer::handle(QTcpSocket *socket, const QList<HubStreamParser::Message>
     const int id = client->id;
     bool changed = false;
     for (const HubStreamParser::Message &message : messages) {
+        emit messageReceived(message);
         switch (message.kind) {
         case HubStreamParser::Kind::Entry:
             changed |= m_room.join(id, message.payload);

@@ -34,6 +34,10 @@ public:
     quint16 port() const { return m_server.serverPort(); }
     int clientCount() const { return int(m_clients.size()); }
 
+signals:
+    // Every message a client sent, as parsed (for the hub's --log).
+    void messageReceived(const HubStreamParser::Message &message);
+
 private:
     struct Client
     {

@@ -19,8 +19,11 @@ int main(int argc, char *argv[])
     const QCommandLineOption port({QStringLiteral("p"), QStringLiteral("port")},
                                   QStringLiteral("TCP port to listen on."), QStringLiteral("port"),
                                   QStringLiteral("5000"));
+    const QCommandLineOption log({QStringLiteral("l"), QStringLiteral("log")},
+                                 QStringLiteral("Print every message the clients send."));
     options.addOption(address);
     options.addOption(port);
+    options.addOption(log);
     options.process(app);
 
     QTextStream err(stderr);
@@ -32,6 +35,15 @@ int main(int argc, char *argv[])
         return 2;
     }
     HubServer hub;
+    if (options.isSet(log)) {
+        QObject::connect(&hub, &HubServer::messageReceived, &hub, [](const HubStreamParser::Message &message) {
+            static const char *const kinds[] = {"entry", "chat", "refresh"};
+            QTextStream out(stdout);
+            out.setEncoding(QStringConverter::Utf8);
+            out << "demohub: " << kinds[int(message.kind)] << " \"" << message.payload << "\" from "
+                << message.address << Qt::endl;
+        });
+    }
     if (!hub.listen(host, quint16(portNumber))) {
         err << "demohub: cannot listen on " << host.toString() << ':' << portNumber << ": "
             << hub.errorString() << '\n';
