@@ -9,7 +9,11 @@
 #include <QFileInfo>
 #include <QTest>
 
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#else
 #include <sys/resource.h>
+#endif
 
 ScopedWorkDir::ScopedWorkDir()
     : m_previous(QDir::currentPath())
@@ -151,8 +155,17 @@ bool isOpenInThisProcess(const QString &path)
 
 double processCpuSeconds()
 {
+#ifdef Q_OS_WIN
+    FILETIME created, exited, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    auto seconds = [](const FILETIME &time) {
+        return double((quint64(time.dwHighDateTime) << 32) | time.dwLowDateTime) / 1e7;
+    };
+    return seconds(kernel) + seconds(user);
+#else
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
            + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+#endif
 }

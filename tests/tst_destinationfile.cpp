@@ -7,7 +7,9 @@
 #include <QTest>
 
 #include <csignal>
+#ifndef Q_OS_WIN
 #include <sys/resource.h>
+#endif
 
 class DestinationFileTest final : public QObject
 {
@@ -149,6 +151,9 @@ void DestinationFileTest::replaceAllWritesTheGivenList()
 
 void DestinationFileTest::replaceAllFailureKeepsOldList()
 {
+#ifdef Q_OS_WIN
+    QSKIP("a file-size limit that fails a write half-way exists on POSIX systems only");
+#else
     ScopedWorkDir dir;
     const QList<PCIPRecord> old{makeRecord(-1, "A", "1.1.1.1"), makeRecord(0, "B", "2.2.2.2")};
     writeRecords(old);
@@ -173,6 +178,7 @@ void DestinationFileTest::replaceAllFailureKeepsOldList()
     QVERIFY(!error.isEmpty());
     QCOMPARE(readFileBytes(), oldBytes);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"PCIP.dat"});
+#endif
 }
 
 void DestinationFileTest::tooManyRecordsIsAnError()

@@ -12,6 +12,11 @@
 #include <QRadioButton>
 #include <QScopeGuard>
 #include <QTest>
+
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#include <imm.h>
+#endif
 #include <QTreeWidget>
 
 namespace {
@@ -43,6 +48,7 @@ private slots:
     void longNameShownWholeUntilRefill();
     void fileErrorsAreReported();
     void writesDuringConnectWait();
+    void inputMethodModes();
 };
 
 void DestinationWindowTest::firstOpeningCreatesTheFile()
@@ -390,6 +396,47 @@ void DestinationWindowTest::writesDuringConnectWait()
     w.Command2->click();
     QCOMPARE(w.status(), QStringLiteral(" 接続できました！通信できます。"));
     QCOMPARE(hosts.server.connectionCount(), 1);
+}
+
+void DestinationWindowTest::inputMethodModes()
+{
+    ScopedWorkDir dir;
+    Form2 form;
+#ifdef Q_OS_WIN
+    if (QGuiApplication::platformName() != QLatin1String("windows"))
+        QSKIP("the input method's mode needs a real window (-platform windows)");
+    whileOpen(form, [&](Controls &c) {
+        const HWND window = reinterpret_cast<HWND>(form.winId());
+        auto modeAfterFocusOn = [&](QLineEdit *box, bool *open, DWORD *conversion) {
+            box->setFocus();
+            QApplication::processEvents();
+            HIMC context = ImmGetContext(window);
+            if (!context)
+                return false;
+            DWORD sentence = 0;
+            *open = ImmGetOpenStatus(context);
+            ImmGetConversionStatus(context, conversion, &sentence);
+            ImmReleaseContext(window, context);
+            return true;
+        };
+        bool open = false;
+        DWORD conversion = 0;
+        if (!modeAfterFocusOn(c.texts[0], &open, &conversion))
+            QSKIP("this system gives the window no input context");
+        QVERIFY(open);
+        QVERIFY(conversion & IME_CMODE_NATIVE); // hiragana
+        QVERIFY(modeAfterFocusOn(c.texts[1], &open, &conversion));
+        QVERIFY(!open);
+    });
+#else
+    // Without mode control, the name box takes the input method and the
+    // address boxes do not.
+    whileOpen(form, [&](Controls &c) {
+        QVERIFY(c.texts[0]->testAttribute(Qt::WA_InputMethodEnabled));
+        for (int part = 1; part < 5; ++part)
+            QVERIFY(!c.texts[part]->testAttribute(Qt::WA_InputMethodEnabled));
+    });
+#endif
 }
 
 QTEST_MAIN(DestinationWindowTest)
