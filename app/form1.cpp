@@ -412,8 +412,10 @@ void form1::WSock_DataArrival(qint64 /*bytesTotal*/)
 
 void form1::set11_Click(int /*index*/)
 {
+    // A child of the main window: centred on it and grouped with it by the
+    // desktop, still a window of its own.
     if (!m_form2)
-        m_form2 = std::make_unique<Form2>();
+        m_form2 = new Form2(this);
     m_form2->showModally();
 }
 

@@ -8,7 +8,6 @@
 #include "helpopener.h"
 
 #include <QMainWindow>
-#include <memory>
 
 class ChatSocket;
 class DisplayField;
@@ -75,7 +74,7 @@ private:
     DisplayField *Text4 = nullptr;
     SimpleStatusBar *SB = nullptr;
     ChatSocket *WSock = nullptr;
-    std::unique_ptr<Form2> m_form2;
+    Form2 *m_form2 = nullptr; // made at the first opening, owned as a child
     HelpOpener m_openHelp;
 
     // Connection flags: they keep their values across calls of

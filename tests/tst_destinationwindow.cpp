@@ -374,6 +374,7 @@ void DestinationWindowTest::writesDuringConnectWait()
         edited = true;
         const auto closeAfter = qScopeGuard([form] { form->close(); });
         QVERIFY(!isOpenInThisProcess("PCIP.dat")); // the scan let go of it before waiting
+        QCOMPARE(form->parentWidget(), w.window.get());
         Controls c(form);
         c.clickRow(1);
         c.remove->click(); // rewrites the file the scan holds open
