@@ -10,40 +10,66 @@
 
 namespace Cp932 {
 
-#ifdef Q_OS_WIN
 namespace {
+#ifdef Q_OS_WIN
 constexpr UINT kCodePage = 932;
+
+// False when a character has no code-page-932 form. No best fit: Windows
+// would otherwise write a look-alike ("e" for "é").
+bool encodeExactly(QStringView text, QByteArray *out)
+{
+    const auto *wide = reinterpret_cast<const wchar_t *>(text.utf16());
+    const int length = int(text.size());
+    BOOL usedDefault = FALSE;
+    const int size = WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, wide, length, nullptr, 0, nullptr,
+                                         &usedDefault);
+    out->resize(size);
+    WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, wide, length, out->data(), size, nullptr, nullptr);
+    return !usedDefault;
+}
 
 QString decodeWhole(QByteArrayView bytes)
 {
-    if (bytes.isEmpty())
-        return {};
     const int length = int(bytes.size());
     const int chars = MultiByteToWideChar(kCodePage, 0, bytes.data(), length, nullptr, 0);
     QString text(chars, Qt::Uninitialized);
     MultiByteToWideChar(kCodePage, 0, bytes.data(), length, reinterpret_cast<wchar_t *>(text.data()), chars);
     return text;
 }
+#else
+constexpr const char *kCodecName = "windows-31j";
+
+bool encodeExactly(QStringView text, QByteArray *out)
+{
+    QStringEncoder encoder(kCodecName);
+    *out = encoder.encode(text);
+    return !encoder.hasError();
+}
+#endif
 } // namespace
 
 QByteArray encode(QStringView text)
 {
-    if (text.isEmpty())
-        return {};
-    const auto *wide = reinterpret_cast<const wchar_t *>(text.utf16());
-    const int length = int(text.size());
-    // No best fit: a character without a code-page-932 form becomes "?".
-    const int size = WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, wide, length, nullptr, 0, "?", nullptr);
-    QByteArray bytes(size, Qt::Uninitialized);
-    WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, wide, length, bytes.data(), size, "?", nullptr);
-    return bytes;
+    QByteArray whole;
+    if (text.isEmpty() || encodeExactly(text, &whole))
+        return whole;
+
+    // Rare path: one code point at a time, each without a form becoming a
+    // single "?" (a surrogate pair too), as the Windows ANSI conversion does.
+    QByteArray out;
+    out.reserve(text.size() * 2);
+    qsizetype i = 0;
+    while (i < text.size()) {
+        const qsizetype len = (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+                                  ? 2 : 1;
+        QByteArray bytes;
+        out += encodeExactly(text.mid(i, len), &bytes) ? bytes : QByteArray("?");
+        i += len;
+    }
+    return out;
 }
 
-QString decode(QByteArrayView bytes)
-{
-    return decodeWhole(bytes);
-}
-
+#ifdef Q_OS_WIN
 Decoder::Decoder() = default;
 
 QString Decoder::decode(QByteArrayView bytes)
@@ -58,42 +84,9 @@ QString Decoder::decode(QByteArrayView bytes)
         m_pending = whole.right(1);
         whole.chop(1);
     }
-    return decodeWhole(whole);
+    return whole.isEmpty() ? QString() : decodeWhole(whole);
 }
-
 #else
-
-namespace {
-constexpr const char *kCodecName = "windows-31j";
-}
-
-QByteArray encode(QStringView text)
-{
-    QStringEncoder encoder(kCodecName);
-    QByteArray whole = encoder.encode(text);
-    if (!encoder.hasError())
-        return whole;
-
-    // Rare path: redo it one code point at a time to substitute "?".
-    QByteArray out;
-    out.reserve(text.size() * 2);
-    qsizetype i = 0;
-    while (i < text.size()) {
-        const qsizetype len = (text[i].isHighSurrogate() && i + 1 < text.size()
-                               && text[i + 1].isLowSurrogate()) ? 2 : 1;
-        QStringEncoder single(kCodecName);
-        const QByteArray bytes = single.encode(text.mid(i, len));
-        out += single.hasError() ? QByteArray("?") : bytes;
-        i += len;
-    }
-    return out;
-}
-
-QString decode(QByteArrayView bytes)
-{
-    return Decoder().decode(bytes);
-}
-
 Decoder::Decoder()
     : m_decoder(kCodecName)
 {
@@ -103,7 +96,11 @@ QString Decoder::decode(QByteArrayView bytes)
 {
     return m_decoder.decode(bytes);
 }
-
 #endif
+
+QString decode(QByteArrayView bytes)
+{
+    return Decoder().decode(bytes);
+}
 
 } // namespace Cp932
