@@ -16,6 +16,8 @@ public:
 
     void setText(const QString &text);
     QString text() const;
+    // The text as laid out; equal exactly when text() is.
+    const QString &shownText() const { return m_lines.shown(); }
 
 protected:
     QMimeData *createMimeDataFromSelection() const override;

@@ -13,6 +13,7 @@
 #include "simplestatusbar.h"
 #include "twips.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -49,6 +50,7 @@ qint64 monotonicSeconds(WaitClock::time_point at)
 form1::form1(quint16 remotePort, QWidget *parent)
     : QMainWindow(parent)
     , m_openHelp(openHelpWithDesktop)
+    , m_requestAttention([](QWidget *window) { QApplication::alert(window); })
     , m_remotePort(remotePort)
 {
     setWindowTitle(QStringLiteral("Wispleaf"));
@@ -133,6 +135,12 @@ void form1::createControls()
     Text3->setGeometry(twips.rect(0, 1440, 3132, 2652));
     Text4 = makeDisplay(QStringLiteral("Text4"));
     Text4->setGeometry(twips.rect(3120, 1440, 1452, 1932));
+    // What a screen reader calls them: the labels name the input boxes, the
+    // two display fields need names of their own.
+    Label1->setBuddy(Text1);
+    Label2->setBuddy(Text2);
+    Text3->setAccessibleName(QStringLiteral("会話"));
+    Text4->setAccessibleName(QStringLiteral("参加者"));
 
     Command2 = new QPushButton(QStringLiteral("接続/参加"), m_client);
     Command2->setObjectName(QStringLiteral("Command2"));
@@ -407,7 +415,11 @@ void form1::sendStep()
 
 void form1::WSock_DataArrival(qint64 /*bytesTotal*/)
 {
+    const QString conversationBefore = Text3->shownText();
     showDisplayUpdate(WSock->getData(), Text4, Text3);
+    // New lines while the user works in another window: ask for attention.
+    if (!isActiveWindow() && Text3->shownText() != conversationBefore)
+        m_requestAttention(this);
 }
 
 void form1::set11_Click(int /*index*/)

@@ -9,6 +9,8 @@
 
 #include <QMainWindow>
 
+#include <functional>
+
 class ChatSocket;
 class DisplayField;
 class Form2;
@@ -31,6 +33,12 @@ public:
 
     // Replaces the help opener (tests record what would be opened).
     void setHelpOpener(HelpOpener opener) { m_openHelp = std::move(opener); }
+
+    // How the window asks for the user's attention when the conversation
+    // changes while it is not active (the task-bar entry flashes on
+    // Windows, the urgency hint on X11). Tests record the requests.
+    using AttentionRequest = std::function<void(QWidget *window)>;
+    void setAttentionRequest(AttentionRequest request) { m_requestAttention = std::move(request); }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -76,6 +84,7 @@ private:
     ChatSocket *WSock = nullptr;
     Form2 *m_form2 = nullptr; // made at the first opening, owned as a child
     HelpOpener m_openHelp;
+    AttentionRequest m_requestAttention;
 
     // Connection flags: they keep their values across calls of
     // ConnectToServer until its next connect request clears them.

@@ -100,6 +100,11 @@ void Form2::createControls()
     Text3 = edit("Text3", Frame2, twips.rect(600, 240, 372, 264));
     Text4 = edit("Text4", Frame2, twips.rect(1080, 240, 372, 264));
     Text5 = edit("Text5", Frame2, twips.rect(1560, 240, 372, 264));
+    // The frames' captions name the boxes inside them for a screen reader.
+    Text1->setAccessibleName(Frame1->title());
+    const QList<QLineEdit *> parts{Text2, Text3, Text4, Text5};
+    for (int i = 0; i < parts.size(); ++i)
+        parts[i]->setAccessibleName(QStringLiteral("IPアドレスの%1番目の数").arg(i + 1));
     InputMethod::preferHiragana(Text1);
     for (QLineEdit *part : {Text2, Text3, Text4, Text5})
         InputMethod::turnOff(part);
@@ -127,6 +132,7 @@ void Form2::createControls()
     ListView1->setUniformRowHeights(true);
     ListView1->header()->setStretchLastSection(false);
     ListView1->raise();
+    ListView1->setAccessibleName(Frame3->title());
 
     setTabOrder(Option1, Text1);
     setTabOrder(Text1, Text2);

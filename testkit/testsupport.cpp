@@ -1,6 +1,7 @@
 #include "testsupport.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QPushButton>
 #include <QApplication>
 #include <QDir>
@@ -136,6 +137,12 @@ UnansweredListener::UnansweredListener(const QHostAddress &address, quint16 port
         m_ready = filler->state() != QAbstractSocket::ConnectedState;
         m_fillers.push_back(std::move(filler));
     }
+}
+
+QString accessibleName(QWidget *widget)
+{
+    QAccessibleInterface *face = QAccessible::queryAccessibleInterface(widget);
+    return face ? face->text(QAccessible::Name) : QString();
 }
 
 bool isOpenInThisProcess(const QString &path)

@@ -110,6 +110,9 @@ struct AnsweredAndSilent
     quint16 port() const { return server.port(); }
 };
 
+// What a screen reader hears as the widget's name.
+QString accessibleName(QWidget *widget);
+
 // Whether this process holds path open (known on Linux only; elsewhere
 // false, where replacing an open file fails by itself).
 bool isOpenInThisProcess(const QString &path);

@@ -28,6 +28,8 @@ private slots:
     void updateSplitAcrossArrivals();
     void longUpdateInManyPieces();
     void oneHugeLineIsCopiedAsSent();
+    void attentionWhenTheConversationChangesUnseen();
+    void screenReaderNames();
     void layoutFollowsTheWindow();
     void tinyAndMinimisedWindows();
 
@@ -271,6 +273,47 @@ void ChatWindowTest::oneHugeLineIsCopiedAsSent()
     field->selectAll();
     field->copy();
     QCOMPARE(QGuiApplication::clipboard()->text(), line);
+}
+
+void ChatWindowTest::attentionWhenTheConversationChangesUnseen()
+{
+    QVERIFY(m_w->join(*m_server, QStringLiteral("太郎")));
+    int requests = 0;
+    m_w->window->setAttentionRequest([&](QWidget *window) {
+        QCOMPARE(window, m_w->window.get());
+        ++requests;
+    });
+    auto update = [&](const QByteArray &bytes, const QString &members) {
+        m_server->sendToAll(bytes);
+        QTRY_COMPARE_WITH_TIMEOUT(m_w->Text4->toPlainText(), members, 5000);
+    };
+    m_w->window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_w->window.get()));
+    update("a/*/line 1", "a");
+    QCOMPARE(requests, 0); // the user is looking
+
+    QWidget elsewhere;
+    elsewhere.show();
+    elsewhere.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&elsewhere));
+    update("b/*/line 1\nline 2", "b");
+    QCOMPARE(requests, 1);
+    update("c/*/line 1\nline 2", "c"); // members only: nothing new to read
+    QCOMPARE(requests, 1);
+}
+
+void ChatWindowTest::screenReaderNames()
+{
+    QCOMPARE(accessibleName(m_w->Text1), QStringLiteral("名前"));
+    QCOMPARE(accessibleName(m_w->Text2), QStringLiteral("送信文"));
+    QCOMPARE(accessibleName(m_w->Text3), QStringLiteral("会話"));
+    QCOMPARE(accessibleName(m_w->Text4), QStringLiteral("参加者"));
+    QCOMPARE(accessibleName(m_w->Command2), QStringLiteral("接続/参加"));
+    // The status bar is named by what it says, and follows it.
+    QVERIFY(m_w->join(*m_server, QStringLiteral("太郎")));
+    QCOMPARE(accessibleName(m_w->SB), QStringLiteral(" 接続できました！通信できます。"));
+    m_server->client(0)->disconnectFromHost();
+    QTRY_COMPARE_WITH_TIMEOUT(accessibleName(m_w->SB), QStringLiteral("Wisphub側がプログラムを閉じました"), 5000);
 }
 
 void ChatWindowTest::layoutFollowsTheWindow()

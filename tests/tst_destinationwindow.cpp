@@ -5,6 +5,7 @@
 #include "testsupport.h"
 #include "twips.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -49,6 +50,7 @@ private slots:
     void fileErrorsAreReported();
     void writesDuringConnectWait();
     void inputMethodModes();
+    void screenReaderNames();
 };
 
 void DestinationWindowTest::firstOpeningCreatesTheFile()
@@ -438,6 +440,26 @@ void DestinationWindowTest::inputMethodModes()
             QVERIFY(!c.texts[part]->testAttribute(Qt::WA_InputMethodEnabled));
     });
 #endif
+}
+
+void DestinationWindowTest::screenReaderNames()
+{
+    ScopedWorkDir dir;
+    writeRecords(threeRecords());
+    Form2 form;
+    whileOpen(form, [&](Controls &c) {
+        QCOMPARE(accessibleName(c.texts[0]), QStringLiteral("接続先の名前"));
+        for (int part = 1; part <= 4; ++part)
+            QCOMPARE(accessibleName(c.texts[part]), QStringLiteral("IPアドレスの%1番目の数").arg(part));
+        QCOMPARE(accessibleName(c.option2), QStringLiteral("しない"));
+        QCOMPARE(accessibleName(c.list), QStringLiteral("接続先リスト（Wisphubが置いてある場所）"));
+        // The list's columns keep their headers for a screen reader.
+        QAccessibleTableInterface *table = QAccessible::queryAccessibleInterface(c.list)->tableInterface();
+        QVERIFY(table);
+        QCOMPARE(table->columnDescription(0), QStringLiteral("接続の試み"));
+        QCOMPARE(table->columnDescription(2), QStringLiteral("IPアドレス"));
+        QCOMPARE(table->rowCount(), 3);
+    });
 }
 
 QTEST_MAIN(DestinationWindowTest)

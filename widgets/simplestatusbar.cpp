@@ -20,4 +20,6 @@ QString SimpleStatusBar::simpleText() const
 void SimpleStatusBar::setSimpleText(const QString &text)
 {
     m_text->setText(text);
+    // A screen reader names the bar by what it says.
+    setAccessibleName(text);
 }
