@@ -51,6 +51,8 @@ private slots:
     void helpMenusPassTheirOwnWindow();
     void helpFileIsBuiltBesideTheProgram();
     void versionResourceOfTheProgram();
+    void commandLine_data();
+    void commandLine();
 };
 
 void AboutTest::captionsOnEveryOpening()
@@ -201,6 +203,40 @@ void AboutTest::versionResourceOfTheProgram()
     QCOMPARE(text(L"ProductName"), QStringLiteral("Wispleaf"));
     QCOMPARE(text(L"FileDescription"), QStringLiteral("チャットアプリケーション"));
 #endif
+}
+
+void AboutTest::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("help") << QStringList{"--help"} << 0 << "--version" << "";
+    QTest::newRow("version") << QStringList{"--version"} << 0 << "Wispleaf 1.0.37" << "";
+    QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << "" << "bogus";
+    QTest::newRow("stray argument") << QStringList{"PCIP.dat"} << 2 << "" << "PCIP.dat";
+}
+
+void AboutTest::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, output);
+    QFETCH(QString, error);
+    // No display at all: answering must not need one.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QLatin1String(name));
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(WISPLEAF_APP_DIR "/Wispleaf"), arguments);
+    QVERIFY(program.waitForFinished(20000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), exitCode);
+    const QString out = QString::fromLocal8Bit(program.readAllStandardOutput());
+    const QString err = QString::fromLocal8Bit(program.readAllStandardError());
+    QVERIFY2(out.contains(output) && (output.isEmpty() || err.isEmpty()), qPrintable(out + err));
+    QVERIFY2(err.contains(error) && (error.isEmpty() || out.isEmpty()), qPrintable(out + err));
 }
 
 QTEST_MAIN(AboutTest)

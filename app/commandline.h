@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The program's command line: --help and --version answer and end the
+// program before any window system is touched; anything else unknown is an
+// error. Qt's own options (-platform, -style, ...) pass through to Qt.
+struct CommandLine
+{
+    enum class Action { Run, Exit };
+    Action action = Action::Run;
+    int exitCode = 0;
+    QString output; // for standard output
+    QString error;  // for standard error
+
+    static CommandLine parse(const QStringList &arguments);
+};
