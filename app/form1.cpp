@@ -276,7 +276,7 @@ form1::WaitOutcome form1::waitForConnection()
 void form1::ConnectToServer()
 {
     // A press during a running scan (WSock_Error re-enables the button)
-    // must not start a second scan on the same open file.
+    // must not start a second scan inside the first one's wait.
     if (m_scanRunning)
         return;
     m_scanRunning = true;
