@@ -328,7 +328,10 @@ void form1::ConnectToServer()
         if (outcome == WaitOutcome::WindowClosed)
             return;
         if (outcome == WaitOutcome::Connected) {
-            Command1->setEnabled(true);
+            // Unless the connection was lost again in the same turn of the
+            // event loop: the close has disabled the chat controls already.
+            if (WSock->isConnected())
+                Command1->setEnabled(true);
             break;
         }
     }

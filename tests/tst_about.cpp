@@ -111,8 +111,13 @@ void AboutTest::helpFilePath_data()
 {
     QTest::addColumn<QString>("folder");
     QTest::addColumn<QString>("path");
+#ifdef Q_OS_WIN
+    QTest::newRow("ordinary folder") << "C:\\Wispleaf" << "C:\\Wispleaf\\Wispline.chm";
+    QTest::newRow("root keeps both separators") << "C:\\" << "C:\\\\Wispline.chm";
+#else
     QTest::newRow("ordinary folder") << "/opt/wispleaf" << "/opt/wispleaf/Wispline.chm";
     QTest::newRow("root keeps both separators") << "/" << "//Wispline.chm";
+#endif
 }
 
 void AboutTest::helpFilePath()
@@ -127,7 +132,7 @@ void AboutTest::helpMenusPassTheirOwnWindow()
     ScopedWorkDir dir;
     QList<QPair<QWidget *, QString>> opened;
     const HelpOpener record = [&opened](QWidget *owner, const QString &path) { opened.append({owner, path}); };
-    const QString expectedPath = QCoreApplication::applicationDirPath() + "/Wispline.chm";
+    const QString expectedPath = QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + "/Wispline.chm");
 
     MainWindowHarness w(5000);
     w.window->setHelpOpener(record);

@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QDir>
 #include <QTextBlock>
 #include <QApplication>
 #include <QMenuBar>
@@ -86,7 +87,7 @@ void ChatWindowTest::menuItemsDeliverTheirIndex()
     m_w->find<QAction>("h11_1")->trigger();
     QCOMPARE(opened.size(), 1);
     QCOMPARE(opened[0].first, m_w->window.get());
-    QVERIFY(opened[0].second.endsWith(QStringLiteral("/Wispline.chm")));
+    QVERIFY(opened[0].second.endsWith(QDir::toNativeSeparators(QStringLiteral("/Wispline.chm"))));
 
     // Index 0 shows the version window, modally; close it when it shows.
     QString aboutTitle;
