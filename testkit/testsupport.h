@@ -110,6 +110,9 @@ struct AnsweredAndSilent
     quint16 port() const { return server.port(); }
 };
 
+// True under Wine, whose sockets and shell differ from Windows in places.
+bool runningUnderWine();
+
 // What a screen reader hears as the widget's name.
 QString accessibleName(QWidget *widget);
 

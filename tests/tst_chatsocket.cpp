@@ -89,6 +89,8 @@ void ChatSocketTest::ownCloseIsSilent()
 
 void ChatSocketTest::refusedConnectionIsOneError()
 {
+    if (runningUnderWine())
+        QSKIP("Wine never reports a refused non-blocking connect to Qt (Windows does, after about 2 s)");
     quint16 freePort = 0;
     {
         QTcpServer probe;
