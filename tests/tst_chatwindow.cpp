@@ -235,7 +235,7 @@ void ChatWindowTest::longUpdateInManyPieces()
     QString members, lines;
     for (int i = 0; i < 30; ++i)
         members += QStringLiteral("参加者%1\r\n").arg(i);
-    while (lines.size() < 200 * 1024)
+    while (lines.size() < 320 * 1024) // about 400 KB on the wire
         lines += QStringLiteral("山田: 会議は10時から/*/です。The meeting starts at 10.\r\n");
     const QByteArray update = Cp932::encode(members + QStringLiteral("/*/") + lines);
     // Pieces of one Ethernet segment's payload, as a LAN delivers them.
