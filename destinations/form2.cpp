@@ -285,6 +285,20 @@ PCIPRecord Form2::recordShownInRow(int row) const
     return record;
 }
 
+bool Form2::readRecordsForChosenRow(QByteArray *records, bool *current)
+{
+    PcipFile file;
+    if (!file.open() || !file.readWholeRecords(records)) {
+        showFileError(file.errorString());
+        return false;
+    }
+    const qsizetype offset = qsizetype(SelectedIndex - 1) * PCIPRecord::kSize;
+    *current = offset < records->size()
+               && PCIPRecord::fromBytes(QByteArrayView(*records).sliced(offset, PCIPRecord::kSize))
+                      .isShownAs(recordShownInRow(SelectedIndex - 1));
+    return true;
+}
+
 void Form2::listChangedElsewhere(const QString &action)
 {
     MessageBoxes::warn(this, MessageBoxes::kTitle,
@@ -306,20 +320,15 @@ void Form2::Command2_Click()
 
     // The other records go back byte for byte as the file holds them: their
     // marks, spaces and bytes the list cannot show stay untouched.
-    PcipFile file;
     QByteArray records;
-    if (!file.open() || !file.readWholeRecords(&records)) {
-        showFileError(file.errorString());
+    bool current = false;
+    if (!readRecordsForChosenRow(&records, &current))
         return;
-    }
-    file.close();
-    const qsizetype offset = qsizetype(SelectedIndex - 1) * PCIPRecord::kSize;
-    if (offset >= records.size()
-        || !PCIPRecord::fromBytes(QByteArrayView(records).sliced(offset, PCIPRecord::kSize))
-                .isShownAs(recordShownInRow(SelectedIndex - 1))) {
+    if (!current) {
         listChangedElsewhere(QStringLiteral("削除"));
         return;
     }
+    const qsizetype offset = qsizetype(SelectedIndex - 1) * PCIPRecord::kSize;
     records.remove(offset, PCIPRecord::kSize);
     QString error;
     if (!PcipFile::replaceAll(QString::fromLatin1(PcipFile::kFileName), records, &error)) {
@@ -339,30 +348,18 @@ void Form2::Command3_Click()
         return;
     const PCIPRecord record = recordFromInputs(false);
 
-    PcipFile file;
-    qint64 count = 0;
-    if (!file.open() || !file.count(&count)) {
-        showFileError(file.errorString());
-        return;
-    }
     // Writing past the end would leave a hole of NUL bytes, and writing over
     // a record another copy changed would lose that change.
-    PCIPRecord stored;
-    if (count < SelectedIndex) {
-        file.close();
+    QByteArray records;
+    bool current = false;
+    if (!readRecordsForChosenRow(&records, &current))
+        return;
+    if (!current) {
         listChangedElsewhere(QStringLiteral("修正"));
         return;
     }
-    if (!file.readRecord(SelectedIndex, &stored)) {
-        showFileError(file.errorString());
-        return;
-    }
-    if (!stored.isShownAs(recordShownInRow(SelectedIndex - 1))) {
-        file.close();
-        listChangedElsewhere(QStringLiteral("修正"));
-        return;
-    }
-    if (!file.writeRecord(SelectedIndex, record)) {
+    PcipFile file;
+    if (!file.open() || !file.writeRecord(SelectedIndex, record)) {
         showFileError(file.errorString());
         return;
     }

@@ -51,6 +51,10 @@ private:
     PCIPRecord recordFromInputs(bool lowerCaseAddress) const;
     PCIPRecord recordShownInRow(int row) const;
     void showFileError(const QString &description);
+    // Reads the whole records; false (after telling the user) on a file
+    // error. *current: the file still holds at the chosen row's position
+    // what that row shows.
+    bool readRecordsForChosenRow(QByteArray *records, bool *current);
     // Another copy of the program changed the file since the list was
     // filled: say so, change nothing, and show the file as it is now.
     void listChangedElsewhere(const QString &action);
