@@ -1,13 +1,11 @@
 #include "testsupport.h"
 
 #include <QAbstractButton>
-#include <QAccessible>
 #include <QPushButton>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QTest>
 
 #ifdef Q_OS_WIN
@@ -51,13 +49,6 @@ void writeFileBytes(const QByteArray &bytes, const QString &path)
         qFatal("cannot write %s", qPrintable(path));
 }
 
-QByteArray readFileBytes(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
 
 MessageBoxWatcher::MessageBoxWatcher(QMessageBox::StandardButton answer)
     : m_answer(answer)
@@ -137,36 +128,6 @@ UnansweredListener::UnansweredListener(const QHostAddress &address, quint16 port
         m_ready = filler->state() != QAbstractSocket::ConnectedState;
         m_fillers.push_back(std::move(filler));
     }
-}
-
-bool runningUnderWine()
-{
-#ifdef Q_OS_WIN
-    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-#else
-    return false;
-#endif
-}
-
-QString accessibleName(QWidget *widget)
-{
-    QAccessibleInterface *face = QAccessible::queryAccessibleInterface(widget);
-    return face ? face->text(QAccessible::Name) : QString();
-}
-
-bool isOpenInThisProcess(const QString &path)
-{
-#ifdef Q_OS_LINUX
-    const QString target = QFileInfo(path).canonicalFilePath();
-    const QDir fds(QStringLiteral("/proc/self/fd"));
-    for (const QFileInfo &fd : fds.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
-        if (fd.symLinkTarget() == target)
-            return true;
-    }
-#else
-    Q_UNUSED(path);
-#endif
-    return false;
 }
 
 double processCpuSeconds()

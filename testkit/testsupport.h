@@ -32,7 +32,6 @@ private:
 
 PCIPRecord makeRecord(qint16 attempt, const QString &name, const QString &address);
 void writeRecords(const QList<PCIPRecord> &records, const QString &path = QStringLiteral("PCIP.dat"));
-QByteArray readFileBytes(const QString &path = QStringLiteral("PCIP.dat"));
 void writeFileBytes(const QByteArray &bytes, const QString &path = QStringLiteral("PCIP.dat"));
 
 // Records what every message box shows and answers it as soon as it is
@@ -99,26 +98,6 @@ private:
     std::vector<std::unique_ptr<QTcpSocket>> m_fillers;
     bool m_ready = false;
 };
-
-// A server that answers on 127.0.0.1 and, on the same port, an address
-// (127.0.0.2) that never does.
-struct AnsweredAndSilent
-{
-    static inline const QHostAddress kSilentAddress{QStringLiteral("127.0.0.2")};
-    LoopbackServer server;
-    UnansweredListener silent{kSilentAddress, server.port()};
-    quint16 port() const { return server.port(); }
-};
-
-// True under Wine, whose sockets and shell differ from Windows in places.
-bool runningUnderWine();
-
-// What a screen reader hears as the widget's name.
-QString accessibleName(QWidget *widget);
-
-// Whether this process holds path open (known on Linux only; elsewhere
-// false, where replacing an open file fails by itself).
-bool isOpenInThisProcess(const QString &path);
 
 // CPU time used by this process so far, in seconds.
 double processCpuSeconds();

@@ -62,28 +62,39 @@ struct Controls
     QRadioButton *option1, *option2;
 };
 
-// Opens the window modally, runs body once it is the active modal window
-// (any message box of its loading answered), then closes it.
+// Runs body once, on the first modal window named objectName to become
+// the active one (any message box of its loading answered). Gives up
+// after 20 s, closing whatever is modal, rather than hang the test.
+inline void onceModal(const QString &objectName, const std::function<void(QWidget *)> &body)
+{
+    auto *poll = new QTimer;
+    auto *clock = new QElapsedTimer;
+    clock->start();
+    QObject::connect(poll, &QTimer::timeout, poll, [=] {
+        QWidget *modal = QApplication::activeModalWidget();
+        const bool found = modal && modal->objectName() == objectName;
+        if (!found && clock->elapsed() < 20000)
+            return;
+        poll->deleteLater();
+        delete clock;
+        if (found)
+            body(modal);
+        else if (modal)
+            modal->close();
+    });
+    poll->start(10);
+}
+
+// Opens the window modally, runs body on its controls, then closes it.
 inline void whileOpen(Form2 &form, const std::function<void(Controls &)> &body)
 {
-    QTimer poll;
-    QElapsedTimer clock;
-    clock.start();
     bool ran = false;
-    QObject::connect(&poll, &QTimer::timeout, &form, [&] {
-        if (ran)
-            return;
-        if (QApplication::activeModalWidget() != &form) {
-            if (clock.elapsed() > 20000 && form.isVisible())
-                form.close(); // give up rather than hang; the check below fails
-            return;
-        }
+    onceModal(form.objectName(), [&](QWidget *) {
         ran = true;
         const auto closeAfter = qScopeGuard([&form] { form.close(); });
         Controls controls(&form);
         body(controls);
     });
-    poll.start(10);
     form.showModally();
     QVERIFY(ran);
 }

@@ -2,14 +2,47 @@
 
 #include "form1.h"
 #include "simplestatusbar.h"
+#include "probes.h"
 #include "testsupport.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QElapsedTimer>
 #include <QTest>
 #include <memory>
+
+// What the main window says; several suites wait for these texts.
+namespace Say {
+inline const QString connected = QStringLiteral(" 接続できました！通信できます。");
+inline const QString serverClosed = QStringLiteral("Wisphub側がプログラムを閉じました");
+inline const QString noSettings = QStringLiteral("接続先の設定をしてから「接続/参加」ボタンを押してください");
+inline const QString checkSettings = QStringLiteral("接続先の設定を確認してください");
+} // namespace Say
+
+// Destinations on loopback, all on one port: 127.0.0.1 answers, 127.0.0.2
+// never does, 127.0.0.3 answers too (to see whether it is tried), 127.0.0.4
+// refuses and 127.0.0.5 resets every connection at once.
+struct ScanHosts
+{
+    ScanHosts()
+    {
+        QObject::connect(&resetting, &QTcpServer::newConnection, &resetting, [this] {
+            while (QTcpSocket *socket = resetting.nextPendingConnection()) {
+                socket->abort();
+                socket->deleteLater();
+            }
+        });
+        resetting.listen(QHostAddress(QStringLiteral("127.0.0.5")), port());
+    }
+    quint16 port() const { return answering.port(); }
+    bool isReady() const { return silent.isReady() && spare.isListening() && resetting.isListening(); }
+    int connections() const { return answering.connectionCount() + spare.connectionCount(); }
+
+    LoopbackServer answering;
+    UnansweredListener silent{QHostAddress(QStringLiteral("127.0.0.2")), port()};
+    LoopbackServer spare{QHostAddress(QStringLiteral("127.0.0.3")), port()};
+    QTcpServer resetting;
+};
 
 // The main window on a test port, with its controls found by name.
 struct MainWindowHarness
@@ -37,22 +70,14 @@ struct MainWindowHarness
     QString status() const { return SB->simpleText(); }
 
     // Presses connect under `name` and waits until the server has the
-    // whole entry request. False when that does not happen in time.
-    bool join(LoopbackServer &server, const QString &name, int client = 0)
+    // whole entry request.
+    bool join(LoopbackServer &server, const QString &name)
     {
         Text1->setText(name);
         Command2->click();
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < 5000) {
-            if (server.connectionCount() > client && server.received(client).startsWith("CanEnter?")
-                && server.received(client).endsWith(localAddress()))
-                return Command1->isEnabled();
-            QTest::qWait(10);
-        }
-        return false;
+        return QTest::qWaitFor([&] { return server.received(0).endsWith("/*/~127.0.0.1"); }, 5000)
+               && Command1->isEnabled();
     }
-    static QByteArray localAddress() { return QByteArrayLiteral("/*/~127.0.0.1"); }
 
     std::unique_ptr<form1> window;
     QLineEdit *Text1, *Text2;
@@ -69,7 +94,6 @@ struct WindowWithServer
         : w(listOwnServer())
     {
     }
-    bool join(const QString &name) { return w.join(server, name); }
 
     ScopedWorkDir dir;
     LoopbackServer server;

@@ -1,5 +1,6 @@
 #include "destinationinput.h"
 #include "pcipfile.h"
+#include "probes.h"
 #include "testsupport.h"
 
 #include <QDir>
@@ -17,13 +18,8 @@ class DestinationFileTest final : public QObject
 private slots:
     void recordBytes_data();
     void recordBytes();
-    void openCreatesMissingFile();
-    void partialRecordIsIgnoredThenOverwritten();
-    void writeRecordChangesOnlyItsRecord();
-    void replaceAllWritesTheGivenList();
     void replaceAllFailureKeepsOldList();
-    void tooManyRecordsIsAnError();
-    void appendStopsAtTheLimit();
+    void recordLimit();
     void numericText_data();
     void numericText();
     void inputVerdicts_data();
@@ -43,6 +39,9 @@ void DestinationFileTest::recordBytes_data()
     const QByteArray spaces20(20, ' ');
     QTest::newRow("PC1 marked") << qint16(-1) << "PC1" << "192.168.0.10"
                                 << QByteArray::fromHex("FFFF") + "PC1" + QByteArray(17, ' ') + "192.168.0.10   " << QStringLiteral("PC1");
+    QTest::newRow("odd mark 1 is little-endian") << qint16(1) << "x" << "1.1.1.1"
+                                                 << QByteArray("\x01\x00x", 3) + QByteArray(19, ' ') + "1.1.1.1        "
+                                                 << QStringLiteral("x");
     QTest::newRow("not marked") << qint16(0) << "" << "1.2.3.4"
                                 << QByteArray(2, '\0') + spaces20 + "1.2.3.4        " << QStringLiteral("");
     QTest::newRow("25 ASCII characters") << qint16(0) << "ABCDEFGHIJKLMNOPQRSTUVWXY" << "10.0.0.1"
@@ -63,8 +62,6 @@ void DestinationFileTest::recordBytes_data()
     QTest::newRow("leading address spaces stay") << qint16(0) << "x" << " 1.2.3.4"
                                                  << QByteArray(2, '\0') + "x" + QByteArray(19, ' ') + " 1.2.3.4       "
                                                  << QStringLiteral("x");
-    QTest::newRow("13-character address") << qint16(0) << "x" << "192.168.1.100"
-                                          << QByteArray(2, '\0') + "x" + QByteArray(19, ' ') + "192.168.1.100  " << QStringLiteral("x");
 }
 
 void DestinationFileTest::recordBytes()
@@ -81,72 +78,6 @@ void DestinationFileTest::recordBytes()
     QCOMPARE(back.Attempt, attempt);
     QCOMPARE(back.trimmedName(), shownName);
     QCOMPARE(back.trimmedAddress(), address);
-}
-
-void DestinationFileTest::openCreatesMissingFile()
-{
-    ScopedWorkDir dir;
-    PcipFile file;
-    QVERIFY(file.open());
-    qint64 count = -1;
-    QVERIFY(file.count(&count));
-    QCOMPARE(count, 0);
-    file.close();
-    QVERIFY(QFile::exists(dir.file("PCIP.dat")));
-    QCOMPARE(QFile(dir.file("PCIP.dat")).size(), 0);
-}
-
-void DestinationFileTest::partialRecordIsIgnoredThenOverwritten()
-{
-    ScopedWorkDir dir;
-    writeRecords({makeRecord(-1, "PC1", "1.1.1.1")});
-    {
-        QFile raw(QStringLiteral("PCIP.dat"));
-        QVERIFY(raw.open(QIODevice::Append));
-        raw.write("XYZ"); // 40 bytes in all
-    }
-    PcipFile file;
-    QVERIFY(file.open());
-    QList<PCIPRecord> records;
-    QVERIFY(file.readAll(&records));
-    QCOMPARE(records.size(), 1);
-    QVERIFY(file.append(makeRecord(0, "PC2", "2.2.2.2")));
-    file.close();
-    const QByteArray bytes = readFileBytes();
-    QCOMPARE(bytes.size(), 74);
-    QCOMPARE(bytes.mid(37), makeRecord(0, "PC2", "2.2.2.2").toBytes());
-}
-
-void DestinationFileTest::writeRecordChangesOnlyItsRecord()
-{
-    ScopedWorkDir dir;
-    const QList<PCIPRecord> before{makeRecord(-1, "A", "1.1.1.1"), makeRecord(0, "B", "2.2.2.2"),
-                                   makeRecord(-1, "C", "3.3.3.3")};
-    writeRecords(before);
-    PcipFile file;
-    QVERIFY(file.open());
-    QVERIFY(file.writeRecord(2, makeRecord(-1, "Bee", "9.9.9.9")));
-    PCIPRecord second;
-    QVERIFY(file.readRecord(2, &second));
-    file.close();
-    QCOMPARE(second.trimmedName(), QStringLiteral("Bee"));
-    QCOMPARE(second.Attempt, PCIPRecord::kAttempt);
-    const QByteArray bytes = readFileBytes();
-    QCOMPARE(bytes.size(), 3 * 37);
-    QCOMPARE(bytes.left(37), before[0].toBytes());
-    QCOMPARE(bytes.mid(74), before[2].toBytes());
-}
-
-void DestinationFileTest::replaceAllWritesTheGivenList()
-{
-    ScopedWorkDir dir;
-    writeRecords({makeRecord(-1, "A", "1.1.1.1"), makeRecord(0, "B", "2.2.2.2")});
-    QString error;
-    QVERIFY(PcipFile::replaceAll("PCIP.dat", makeRecord(0, "B", "2.2.2.2").toBytes(), &error));
-    QCOMPARE(readFileBytes(), makeRecord(0, "B", "2.2.2.2").toBytes());
-    QVERIFY(PcipFile::replaceAll("PCIP.dat", QByteArray(), &error));
-    QVERIFY(QFile::exists("PCIP.dat"));
-    QCOMPARE(readFileBytes().size(), 0);
 }
 
 void DestinationFileTest::replaceAllFailureKeepsOldList()
@@ -181,35 +112,18 @@ void DestinationFileTest::replaceAllFailureKeepsOldList()
 #endif
 }
 
-void DestinationFileTest::tooManyRecordsIsAnError()
+void DestinationFileTest::recordLimit()
 {
     ScopedWorkDir dir;
-    {
-        QFile raw(QStringLiteral("PCIP.dat"));
-        QVERIFY(raw.open(QIODevice::WriteOnly));
-        QVERIFY(raw.resize(qint64(PcipFile::kMaxRecords + 1) * PCIPRecord::kSize));
-    }
-    PcipFile file;
-    QVERIFY(file.open());
-    qint64 count = 0;
-    QVERIFY(!file.count(&count));
-    QVERIFY(file.errorString().contains(QStringLiteral("32766")));
-    QList<PCIPRecord> records;
-    QVERIFY(!file.readAll(&records));
-}
-
-void DestinationFileTest::appendStopsAtTheLimit()
-{
-    ScopedWorkDir dir;
-    {
-        QFile raw(QStringLiteral("PCIP.dat"));
-        QVERIFY(raw.open(QIODevice::WriteOnly));
-        QVERIFY(raw.resize(qint64(PcipFile::kMaxRecords) * PCIPRecord::kSize));
-    }
+    writeFileBytes(QByteArray(PcipFile::kMaxRecords * PCIPRecord::kSize, '\0'));
     PcipFile file;
     QVERIFY(file.open());
     QVERIFY(!file.append(makeRecord(0, "one too many", "1.1.1.1")));
+    QVERIFY(file.errorString().contains(QStringLiteral("32766")));
     QCOMPARE(file.size(), qint64(PcipFile::kMaxRecords) * PCIPRecord::kSize);
+    QList<PCIPRecord> records;
+    QVERIFY(file.readAll(&records));
+    QCOMPARE(records.size(), PcipFile::kMaxRecords);
 }
 
 void DestinationFileTest::numericText_data()
