@@ -81,17 +81,10 @@ void AboutTest::helpMenusPassTheirOwnWindow()
 
     Form2 form;
     form.setHelpOpener(record);
-    QTimer::singleShot(50, &form, [&form] {
-        form.findChild<QAction *>("h11_0")->trigger();
-        form.close();
-    });
-    form.showModally();
+    whileOpen(form, [&form](Controls &) { form.findChild<QAction *>("h11_0")->trigger(); });
 
-    QCOMPARE(opened.size(), 2);
-    QCOMPARE(opened[0].first, w.window.get());
-    QCOMPARE(opened[1].first, &form);
-    QCOMPARE(opened[0].second, expectedPath);
-    QCOMPARE(opened[1].second, expectedPath);
+    const QList<QPair<QWidget *, QString>> expected{{w.window.get(), expectedPath}, {&form, expectedPath}};
+    QCOMPARE(opened, expected);
     // The separator is added even after a root folder.
     const QString root = QDir::toNativeSeparators(QDir::rootPath());
     QCOMPARE(::helpFilePath(root), root + QDir::toNativeSeparators("/Wispline.chm"));
