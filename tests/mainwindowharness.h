@@ -1,12 +1,12 @@
 #pragma once
 
+#include "displayfield.h"
 #include "form1.h"
 #include "simplestatusbar.h"
 #include "probes.h"
 #include "testsupport.h"
 
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <memory>
@@ -53,8 +53,8 @@ struct MainWindowHarness
         window->show();
         Text1 = find<QLineEdit>("Text1");
         Text2 = find<QLineEdit>("Text2");
-        Text3 = find<QPlainTextEdit>("Text3");
-        Text4 = find<QPlainTextEdit>("Text4");
+        Text3 = find<DisplayField>("Text3");
+        Text4 = find<DisplayField>("Text4");
         Command1 = find<QPushButton>("Command1");
         Command2 = find<QPushButton>("Command2");
         Command3 = find<QPushButton>("Command3");
@@ -81,7 +81,7 @@ struct MainWindowHarness
 
     std::unique_ptr<form1> window;
     QLineEdit *Text1, *Text2;
-    QPlainTextEdit *Text3, *Text4;
+    DisplayField *Text3, *Text4;
     QPushButton *Command1, *Command2, *Command3;
     SimpleStatusBar *SB;
 };
