@@ -18,9 +18,9 @@ class ChatWindowTest final : public QObject
 private slots:
     void init();
     void cleanup();
-    void menuItems();
-    void sendStep_data();
-    void sendStep();
+    void menuItemsOpenTheirWindows();
+    void sendingTypedText_data();
+    void sendingTypedText();
     void displayUpdates_data();
     void displayUpdates();
     void oneHugeLineIsCopiedAsSent();
@@ -46,7 +46,7 @@ void ChatWindowTest::cleanup()
     m_fixture.reset();
 }
 
-void ChatWindowTest::menuItems()
+void ChatWindowTest::menuItemsOpenTheirWindows()
 {
     // Each item opens its window modally; close it once it shows.
     QStringList opened;
@@ -63,7 +63,7 @@ void ChatWindowTest::menuItems()
     QVERIFY(!m_w->window->isVisible());
 }
 
-void ChatWindowTest::sendStep_data()
+void ChatWindowTest::sendingTypedText_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("how");
@@ -78,7 +78,7 @@ void ChatWindowTest::sendStep_data()
     QTest::newRow("failed send keeps the text") << "abc" << "lost" << QByteArray() << "abc";
 }
 
-void ChatWindowTest::sendStep()
+void ChatWindowTest::sendingTypedText()
 {
     QFETCH(QString, typed);
     QFETCH(QString, how);
