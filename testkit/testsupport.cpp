@@ -34,6 +34,11 @@ PCIPRecord makeRecord(qint16 attempt, const QString &name, const QString &addres
     return record;
 }
 
+QByteArray recordBytes(qint16 attempt, const QString &name, const QString &address)
+{
+    return makeRecord(attempt, name, address).toBytes();
+}
+
 void writeRecords(const QList<PCIPRecord> &records, const QString &path)
 {
     QByteArray bytes;
@@ -48,7 +53,6 @@ void writeFileBytes(const QByteArray &bytes, const QString &path)
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
         qFatal("cannot write %s", qPrintable(path));
 }
-
 
 MessageBoxWatcher::MessageBoxWatcher(QMessageBox::StandardButton answer)
     : m_answer(answer)

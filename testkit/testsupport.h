@@ -31,6 +31,7 @@ private:
 };
 
 PCIPRecord makeRecord(qint16 attempt, const QString &name, const QString &address);
+QByteArray recordBytes(qint16 attempt, const QString &name, const QString &address);
 void writeRecords(const QList<PCIPRecord> &records, const QString &path = QStringLiteral("PCIP.dat"));
 void writeFileBytes(const QByteArray &bytes, const QString &path = QStringLiteral("PCIP.dat"));
 

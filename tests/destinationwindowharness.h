@@ -68,15 +68,14 @@ struct Controls
 inline void onceModal(const QString &objectName, const std::function<void(QWidget *)> &body)
 {
     auto *poll = new QTimer;
-    auto *clock = new QElapsedTimer;
-    clock->start();
+    QElapsedTimer clock;
+    clock.start();
     QObject::connect(poll, &QTimer::timeout, poll, [=] {
         QWidget *modal = QApplication::activeModalWidget();
         const bool found = modal && modal->objectName() == objectName;
-        if (!found && clock->elapsed() < 20000)
+        if (!found && clock.elapsed() < 20000)
             return;
         poll->deleteLater();
-        delete clock;
         if (found)
             body(modal);
         else if (modal)

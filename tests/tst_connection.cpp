@@ -1,5 +1,4 @@
 #include "mainwindowharness.h"
-#include "pcipfile.h"
 #include "testsupport.h"
 
 #include <QAbstractEventDispatcher>
@@ -12,11 +11,6 @@
 #include <QTest>
 
 namespace {
-QByteArray record(qint16 attempt, const QString &name, const QString &address)
-{
-    return makeRecord(attempt, name, address).toBytes();
-}
-
 // Presses connect and samples the status text every 50 ms while the scan
 // runs; `during` acts on the window once, 300 ms into the scan.
 QStringList scanWithSamples(MainWindowHarness &w, const std::function<void()> &during = {})
@@ -49,7 +43,7 @@ private slots:
 void ConnectionTest::scan_data()
 {
     QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<QString>("during");      // what happens 300 ms into the scan
+    QTest::addColumn<QString>("during");      // what happens 300 ms into the scan, or a setup
     QTest::addColumn<QStringList>("boxes");
     QTest::addColumn<QString>("whileWaiting"); // a status text seen during the scan
     QTest::addColumn<QString>("status");       // afterwards; "~x": contains x
@@ -59,17 +53,17 @@ void ConnectionTest::scan_data()
     const QStringList none;
     const QStringList unreachable{Say::checkSettings};
     const QStringList noList{Say::noSettings, Say::checkSettings};
-    const QByteArray silent = record(-1, QStringLiteral("  遠いPC "), "127.0.0.2");
-    const QByteArray answering = record(-1, QStringLiteral("近いPC"), "127.0.0.1");
-    const QByteArray untried = record(-1, QStringLiteral("三番目"), "127.0.0.3");
-    const QByteArray refusing = record(-1, "PC1", "127.0.0.4");
+    const QByteArray silent = recordBytes(-1, QStringLiteral("  遠いPC "), "127.0.0.2");
+    const QByteArray answering = recordBytes(-1, QStringLiteral("近いPC"), "127.0.0.1");
+    const QByteArray untried = recordBytes(-1, QStringLiteral("三番目"), "127.0.0.3");
+    const QByteArray refusing = recordBytes(-1, "PC1", "127.0.0.4");
     QByteArray oddMark = answering;
     oddMark[0] = 1; // 01 00: neither mark, so not tried
     oddMark[1] = 0;
 
     QTest::newRow("no name: nothing tried") << QByteArray() << "no name" << QStringList{QStringLiteral("名前を入力してください")}
                                             << "" << "" << 0 << 0;
-    QTest::newRow("answering after an unmarked record") << record(0, "skipped", "127.0.0.9") + answering << "" << none
+    QTest::newRow("answering after an unmarked record") << recordBytes(0, "skipped", "127.0.0.9") + answering << "" << none
                                                         << "" << Say::connected << 1 << 0;
     QTest::newRow("silent, then answering; the rest untried") << silent + answering + untried << "" << none
                                                               << QStringLiteral("「Wisphub」遠いPCに接続中")
@@ -77,14 +71,14 @@ void ConnectionTest::scan_data()
     QTest::newRow("refused: said while the wait runs on") << refusing << "" << unreachable << "拒否" << "" << 0 << 1;
     QTest::newRow("missing file") << QByteArray() << "missing" << noList << "" << "" << 0 << 0;
     QTest::newRow("empty file") << QByteArray("") << "" << noList << "" << "" << 0 << 0;
-    QTest::newRow("no marked record") << record(0, "A", "127.0.0.1") + oddMark << "" << unreachable << "" << "" << 0 << 0;
+    QTest::newRow("no marked record") << recordBytes(0, "A", "127.0.0.1") + oddMark << "" << unreachable << "" << "" << 0 << 0;
     QTest::newRow("file is a directory") << QByteArray() << "directory" << QStringList{Say::noSettings} << ""
                                          << "~PCIP.dat" << 0 << 0;
-    QTest::newRow("32,767 records") << QByteArray() << "over the limit" << none << "" << "~32766" << 0 << 0;
+    QTest::newRow("32,767 records") << QByteArray(32767 * 37, '\0') << "" << none << "" << "~32766" << 0 << 0;
     QTest::newRow("truncated mid-record") << answering.left(20) << "" << unreachable << "" << "" << 0 << 0;
     QTest::newRow("whole record, then half") << answering + answering.left(30) << "" << none << "" << Say::connected
                                              << 1 << 0;
-    QTest::newRow("blank address: the request fails at once") << record(-1, "PC1", "") << "" << none << "" << "~"
+    QTest::newRow("blank address: the request fails at once") << recordBytes(-1, "PC1", "") << "" << none << "" << "~"
                                                               << 0 << 0;
     QTest::newRow("binary garbage") << QByteArray(37, '\xFF') << "" << unreachable << "" << "" << 0 << 1;
     QTest::newRow("window closed during the wait") << silent << "close window" << none << "" << "" << 0 << 0;
@@ -106,9 +100,6 @@ void ConnectionTest::scan()
     ScopedWorkDir dir;
     if (during == "directory") {
         QVERIFY(QDir().mkdir("PCIP.dat"));
-    } else if (during == "over the limit") {
-        QFile raw("PCIP.dat");
-        QVERIFY(raw.open(QIODevice::WriteOnly) && raw.resize(qint64(PcipFile::kMaxRecords + 1) * 37));
     } else if (during != "missing" && during != "no name") {
         writeFileBytes(file);
     }

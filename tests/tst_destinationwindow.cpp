@@ -29,11 +29,6 @@ QString changedElsewhere(const QString &action)
         .arg(action);
 }
 
-QByteArray record(qint16 attempt, const QString &name, const QString &address)
-{
-    return makeRecord(attempt, name, address).toBytes();
-}
-
 // What the list shows for the record at `index` of a file.
 QStringList shownRow(const QByteArray &file, int index)
 {
@@ -41,9 +36,9 @@ QStringList shownRow(const QByteArray &file, int index)
     return {r.Attempt == -1 ? QStringLiteral("する") : QStringLiteral("しない"), r.trimmedName(), r.trimmedAddress()};
 }
 
-const QByteArray kAlpha = record(-1, "Alpha", "10.0.0.1");
-const QByteArray kBeta = record(0, QStringLiteral("  ベータ "), "10.0.0.2");
-const QByteArray kGamma = record(-1, "Gamma", "10.0.0.3");
+const QByteArray kAlpha = recordBytes(-1, "Alpha", "10.0.0.1");
+const QByteArray kBeta = recordBytes(0, QStringLiteral("  ベータ "), "10.0.0.2");
+const QByteArray kGamma = recordBytes(-1, "Gamma", "10.0.0.3");
 const QByteArray kThree = kAlpha + kBeta + kGamma;
 } // namespace
 
@@ -67,7 +62,7 @@ void DestinationWindowTest::loading_data()
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<int>("rows");
     QTest::addColumn<QString>("box"); // what the one message box, if any, contains
-    const QByteArray marked = record(-1, "PC", "127.0.0.1");
+    const QByteArray marked = recordBytes(-1, "PC", "127.0.0.1");
     QTest::newRow("missing file is created") << QByteArray() << 0 << "";
     QTest::newRow("truncated mid-record") << marked.left(20) << 0 << "";
     QTest::newRow("whole record, then half") << marked + marked.left(30) << 1 << "";
@@ -114,8 +109,8 @@ void DestinationWindowTest::edits_data()
     QTest::addColumn<QStringList>("added"); // the row added, as shown
 
     const QStringList none;
-    const QByteArray other = record(0, "Other", "10.9.9.9");
-    const QByteArray typedNew = record(-1, "New", "1.2.3.4");
+    const QByteArray other = recordBytes(0, "Other", "10.9.9.9");
+    const QByteArray typedNew = recordBytes(-1, "New", "1.2.3.4");
     const QStringList typeNew{"New", "1", "2", "3", "4", "する"};
     // An odd mark, leading spaces and bytes that are not code page 932.
     const QByteArray odd = QByteArray("\x01\x00  lead\x81\x7f", 10).leftJustified(22, ' ')
@@ -123,17 +118,17 @@ void DestinationWindowTest::edits_data()
     const QString longName = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXY");
 
     QTest::newRow("add, marked") << kThree << -1 << QStringList{"PC1", "192", "168", "0", "10", "する"} << QByteArray()
-                                 << "add" << kThree + record(-1, "PC1", "192.168.0.10") << none
+                                 << "add" << kThree + recordBytes(-1, "PC1", "192.168.0.10") << none
                                  << QStringList{"する", "PC1", "192.168.0.10"};
     QTest::newRow("add, not marked") << kThree << -1 << QStringList{"会議室", "10", "0", "0", "1", "しない"}
-                                     << QByteArray() << "add" << kThree + record(0, "会議室", "10.0.0.1") << none
+                                     << QByteArray() << "add" << kThree + recordBytes(0, "会議室", "10.0.0.1") << none
                                      << QStringList{"しない", "会議室", "10.0.0.1"};
     QTest::newRow("add: no range check, exponent lower-cased")
         << kThree << -1 << QStringList{"PC", "256", "1E2", "1", "1", "する"} << QByteArray() << "add"
-        << kThree + record(-1, "PC", "256.1e2.1.1") << none << QStringList{"する", "PC", "256.1e2.1.1"};
+        << kThree + recordBytes(-1, "PC", "256.1e2.1.1") << none << QStringList{"する", "PC", "256.1e2.1.1"};
     QTest::newRow("add: a long name shows as typed until the list is read again")
         << kThree << -1 << QStringList{longName, "1", "2", "3", "4", "する"} << QByteArray() << "add"
-        << kThree + record(-1, longName, "1.2.3.4") << none << QStringList{"する", longName, "1.2.3.4"};
+        << kThree + recordBytes(-1, longName, "1.2.3.4") << none << QStringList{"する", longName, "1.2.3.4"};
     QTest::newRow("add after a partial record") << kAlpha + "XYZ" << -1 << typeNew << QByteArray() << "add"
                                                 << kAlpha + typedNew << none << QStringList{"する", "New", "1.2.3.4"};
     QTest::newRow("add refused: four characters") << kThree << -1 << QStringList{"PC", "1000", "1", "1", "1", "する"}
@@ -142,7 +137,7 @@ void DestinationWindowTest::edits_data()
                                              << QByteArray() << "add" << kThree << QStringList{kRetype} << none;
     QTest::newRow("modify: only its record, as typed")
         << kThree << 1 << QStringList{"Beta2", "1E2", "0", "0", "9", "する"} << QByteArray() << "modify"
-        << kAlpha + record(-1, "Beta2", "1E2.0.0.9") + kGamma << none << none;
+        << kAlpha + recordBytes(-1, "Beta2", "1E2.0.0.9") + kGamma << none << none;
     QTest::newRow("modify, record appended elsewhere") << kThree << 1 << typeNew << kThree + other << "modify"
                                                        << kAlpha + typedNew + kGamma + other << none << none;
     QTest::newRow("modify, record replaced elsewhere") << kThree << 1 << typeNew << kAlpha + other + kGamma
