@@ -5,10 +5,12 @@
 #include "displayfield.h"
 
 namespace {
-// Server text may use CR LF or LF; the text field wants LF.
+// Server text may end its lines with CR LF, LF or a lone CR. The text field
+// shows each as one line break, and one LF is what it counts as one
+// position, so what is selected is what is copied.
 QString forDisplay(QString text)
 {
-    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
 }
 } // namespace
 

@@ -3,6 +3,8 @@
 #include "aboutwindow.h"
 #include "chatmessages.h"
 #include "chatsocket.h"
+#include "codepage932.h"
+#include "destinationinput.h"
 #include "displayfield.h"
 #include "displayupdate.h"
 #include "form2.h"
@@ -245,6 +247,13 @@ void form1::Command2_Click()
         MessageBoxes::warn(this, MessageBoxes::kTitle, QStringLiteral("名前を入力してください"));
         return;
     }
+    // Everyone would see "?" in its place: ask for another name first.
+    const QString unsendable = Cp932::unencodable(Text1->text());
+    if (!unsendable.isEmpty()) {
+        MessageBoxes::warn(this, MessageBoxes::kTitle,
+                           QStringLiteral("名前に使えない文字があります：「%1」").arg(unsendable));
+        return;
+    }
     ConnectToServer();
 }
 
@@ -310,7 +319,7 @@ void form1::ConnectToServer()
             continue;
 
         WSock->close();
-        WSock->setRemoteHost(record.trimmedAddress());
+        WSock->setRemoteHost(DestinationInput::hostToConnect(record.trimmedAddress()));
         WSock->setRemotePort(m_remotePort);
         SB->setSimpleText(QStringLiteral("「Wisphub」") + record.trimmedName() + QStringLiteral("に接続中"));
         Command2->setEnabled(false);
@@ -357,6 +366,7 @@ void form1::WSock_Connect()
     Command2->setEnabled(false);
     Command3->setEnabled(true);
     Text2->setEnabled(true);
+    Text2->setFocus(); // where the user types next
     SB->setSimpleText(kConnectedText);
     // A connection lost at once makes this fail; the close or error
     // notification that follows tells the user.
@@ -404,6 +414,12 @@ void form1::Text2_KeyPress(int keyAscii)
 void form1::sendStep()
 {
     const QString text = Text2->text();
+    // Peers would see "?" in its place: the text stays for the user to mend.
+    const QString unsendable = Cp932::unencodable(text);
+    if (!unsendable.isEmpty()) {
+        SB->setSimpleText(QStringLiteral("「%1」は送信できない文字です。ほかの文字に直してください").arg(unsendable));
+        return;
+    }
     const QString message = text.isEmpty() ? ChatMessages::refreshRequest(WSock->localIP())
                                            : ChatMessages::chatMessage(text, WSock->localIP());
     QString error;

@@ -65,4 +65,22 @@ QString joinAddress(const QStringList &parts, bool lowerCase)
     return joined.join(u'.');
 }
 
+QString hostToConnect(const QString &address)
+{
+    static const QRegularExpression decimal(QStringLiteral(R"(\A[ \t]*([0-9]+)[ \t]*\z)"));
+    const QStringList parts = address.split(u'.');
+    if (parts.size() != 4)
+        return address;
+    QStringList numbers;
+    for (const QString &part : parts) {
+        const QRegularExpressionMatch match = decimal.match(part);
+        bool fits = false;
+        const uint value = match.hasMatch() ? match.captured(1).toUInt(&fits, 10) : 0;
+        if (!fits)
+            return address;
+        numbers << QString::number(value);
+    }
+    return numbers.join(u'.');
+}
+
 } // namespace DestinationInput

@@ -30,4 +30,9 @@ QStringList splitAddress(const QString &address);
 // The four parts joined by ".", each lower-cased when asked.
 QString joinAddress(const QStringList &parts, bool lowerCase);
 
+// The host a stored address means. Four parts of decimal digits are read
+// as the decimal numbers the window shows ("010" is ten, where the system
+// resolver would read eight); any other text goes to the resolver as it is.
+QString hostToConnect(const QString &address);
+
 } // namespace DestinationInput

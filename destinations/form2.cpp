@@ -1,5 +1,6 @@
 #include "form2.h"
 
+#include "codepage932.h"
 #include "destinationinput.h"
 #include "inputmethod.h"
 #include "messageboxes.h"
@@ -221,10 +222,19 @@ QStringList Form2::addressParts() const
 
 bool Form2::TextCheck()
 {
-    if (DestinationInput::check(Text1->text(), addressParts()) == DestinationInput::Verdict::Valid)
-        return true;
-    InputError();
-    return false;
+    if (DestinationInput::check(Text1->text(), addressParts()) != DestinationInput::Verdict::Valid) {
+        InputError();
+        return false;
+    }
+    // The file would hold "?" in its place; the boxes keep what was typed.
+    // Only the part of the name that the record holds counts.
+    const QString unstorable = Cp932::unencodable(QStringView(Text1->text()).left(PCIPRecord::kNameBytes));
+    if (!unstorable.isEmpty()) {
+        MessageBoxes::warn(this, MessageBoxes::kTitle,
+                           QStringLiteral("接続先の名前に使えない文字があります：「%1」").arg(unstorable));
+        return false;
+    }
+    return true;
 }
 
 void Form2::InputError()

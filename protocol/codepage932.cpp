@@ -1,16 +1,59 @@
 #include "codepage932.h"
 
+#include <QSet>
+
 #ifdef Q_OS_WIN
 #include <qt_windows.h>
-
-#include <utility>
 #else
 #include <QStringEncoder>
 #endif
 
+#include <utility>
+
 namespace Cp932 {
 
 namespace {
+// Characters with two Unicode forms: the one Linux and Mac input methods
+// type (the JIS mapping of the bytes) and the one Windows maps them to.
+// Only the second is in the conversion tables, so the first is encoded as
+// the second. On Linux, ICU's table also swaps three control codes against
+// Windows' (bytes 1A, 1C, 7F); the control characters are handed to it as
+// the ones it gives those bytes.
+constexpr char16_t encodedAs(char16_t c)
+{
+    switch (c) {
+    case u'\u301C': return u'\uFF5E'; // WAVE DASH
+    case u'\u2016': return u'\u2225'; // DOUBLE VERTICAL LINE
+    case u'\u2212': return u'\uFF0D'; // MINUS SIGN
+    case u'\u00A2': return u'\uFFE0'; // CENT SIGN
+    case u'\u00A3': return u'\uFFE1'; // POUND SIGN
+    case u'\u00AC': return u'\uFFE2'; // NOT SIGN
+    case u'\u2014': return u'\u2015'; // EM DASH
+    case u'\u00A6': return u'\uFFE4'; // BROKEN BAR
+#ifndef Q_OS_WIN
+    case u'\x1A': return u'\x1C';
+    case u'\x1C': return u'\x7F';
+    case u'\x7F': return u'\x1A';
+#endif
+    default: return c;
+    }
+}
+
+// The text as the conversion tables know it; copied only when it differs.
+QStringView withTableForms(QStringView text, QString *storage)
+{
+    qsizetype i = 0;
+    while (i < text.size() && encodedAs(text[i].unicode()) == text[i].unicode())
+        ++i;
+    if (i == text.size())
+        return text;
+    *storage = text.toString();
+    QChar *chars = storage->data();
+    for (; i < storage->size(); ++i)
+        chars[i] = QChar(encodedAs(chars[i].unicode()));
+    return *storage;
+}
+
 #ifdef Q_OS_WIN
 constexpr UINT kCodePage = 932;
 
@@ -28,79 +71,189 @@ bool encodeExactly(QStringView text, QByteArray *out)
     return !usedDefault;
 }
 
-QString decodeWhole(QByteArrayView bytes)
+// False when the bytes hold a pair the code page does not define.
+bool appendDecoded(QByteArrayView bytes, QString *out)
 {
     const int length = int(bytes.size());
-    const int chars = MultiByteToWideChar(kCodePage, 0, bytes.data(), length, nullptr, 0);
-    QString text(chars, Qt::Uninitialized);
-    MultiByteToWideChar(kCodePage, 0, bytes.data(), length, reinterpret_cast<wchar_t *>(text.data()), chars);
-    return text;
+    const int chars = MultiByteToWideChar(kCodePage, MB_ERR_INVALID_CHARS, bytes.data(), length, nullptr, 0);
+    if (chars <= 0)
+        return false;
+    const qsizetype at = out->size();
+    out->resize(at + chars);
+    MultiByteToWideChar(kCodePage, MB_ERR_INVALID_CHARS, bytes.data(), length,
+                        reinterpret_cast<wchar_t *>(out->data() + at), chars);
+    return true;
 }
 #else
 constexpr const char *kCodecName = "windows-31j";
 
 bool encodeExactly(QStringView text, QByteArray *out)
 {
-    QStringEncoder encoder(kCodecName);
+    QStringEncoder encoder(kCodecName, QStringConverter::Flag::Stateless);
     *out = encoder.encode(text);
     return !encoder.hasError();
 }
 #endif
+
+struct Unencodable
+{
+    QString chars;
+    QSet<char32_t> seen;
+};
+
+// Appends the bytes of text; each code point without a form becomes one
+// "?". Halving finds the few such characters of a long text at a cost near
+// that of one conversion of the whole.
+void encodeInto(QStringView text, QByteArray *out, Unencodable *missing)
+{
+    QByteArray bytes;
+    if (encodeExactly(text, &bytes)) {
+        *out += bytes;
+        return;
+    }
+    const bool surrogatePair = text.size() == 2 && text[0].isHighSurrogate() && text[1].isLowSurrogate();
+    if (text.size() == 1 || surrogatePair) {
+        *out += '?';
+        if (missing) {
+            const char32_t code = surrogatePair ? QChar::surrogateToUcs4(text[0], text[1]) : text[0].unicode();
+            if (!missing->seen.contains(code)) {
+                missing->seen.insert(code);
+                missing->chars += text;
+            }
+        }
+        return;
+    }
+    qsizetype half = text.size() / 2;
+    if (text[half].isLowSurrogate() && text[half - 1].isHighSurrogate())
+        ++half; // keep the pair together; text has 3 or more units here
+    encodeInto(text.first(half), out, missing);
+    encodeInto(text.sliced(half), out, missing);
+}
+
+// Single bytes that are no character of the code page.
+constexpr bool isInvalidSingleByte(unsigned char byte)
+{
+    return byte == 0x80 || byte == 0xA0 || byte >= 0xFD;
+}
+
+// Control bytes ICU maps differently from Windows; they decode as
+// themselves, as on Windows.
+constexpr bool isSwappedControl(unsigned char byte)
+{
+    return byte == 0x1A || byte == 0x1C || byte == 0x7F;
+}
 } // namespace
 
 QByteArray encode(QStringView text)
 {
+    QString storage;
+    const QStringView forTable = withTableForms(text, &storage);
     QByteArray whole;
-    if (text.isEmpty() || encodeExactly(text, &whole))
+    if (forTable.isEmpty() || encodeExactly(forTable, &whole))
         return whole;
-
-    // Rare path: one code point at a time, each without a form becoming a
-    // single "?" (a surrogate pair too), as the Windows ANSI conversion does.
     QByteArray out;
-    out.reserve(text.size() * 2);
-    qsizetype i = 0;
-    while (i < text.size()) {
-        const qsizetype len = (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
-                                  ? 2 : 1;
-        QByteArray bytes;
-        out += encodeExactly(text.mid(i, len), &bytes) ? bytes : QByteArray("?");
-        i += len;
+    out.reserve(forTable.size() * 2);
+    encodeInto(forTable, &out, nullptr);
+    return out;
+}
+
+QString unencodable(QStringView text)
+{
+    QString storage;
+    const QStringView forTable = withTableForms(text, &storage);
+    QByteArray bytes;
+    if (forTable.isEmpty() || encodeExactly(forTable, &bytes))
+        return {};
+    Unencodable missing;
+    bytes.clear();
+    encodeInto(forTable, &bytes, &missing);
+    return missing.chars;
+}
+
+Decoder::Decoder()
+#ifndef Q_OS_WIN
+    : m_converter(kCodecName)
+#endif
+{
+}
+
+QString Decoder::decode(QByteArrayView bytes)
+{
+    QByteArray joined;
+    if (!m_pending.isEmpty()) {
+        joined = std::exchange(m_pending, QByteArray());
+        joined += bytes;
+        bytes = joined;
     }
+    // Runs of whole, well-formed characters go to the converter in one
+    // piece; what is no character, and the bytes the converters disagree
+    // on, are decided here, the same on every platform.
+    QString out;
+    out.reserve(bytes.size());
+    const auto *data = reinterpret_cast<const unsigned char *>(bytes.data());
+    const qsizetype size = bytes.size();
+    qsizetype runStart = 0;
+    auto endRun = [&](qsizetype at) {
+        if (at > runStart)
+            decodeRun(bytes.sliced(runStart, at - runStart), &out);
+    };
+    qsizetype i = 0;
+    while (i < size) {
+        const unsigned char byte = data[i];
+        if (isLeadByte(byte)) {
+            if (i + 1 == size) {
+                endRun(i);
+                m_pending = QByteArray(1, char(byte));
+                return out;
+            }
+            if (isTrailByte(data[i + 1])) {
+                i += 2;
+                continue;
+            }
+            // A lead byte without its trail: the next byte stands alone.
+        } else if (!isInvalidSingleByte(byte) && !isSwappedControl(byte)) {
+            ++i;
+            continue;
+        }
+        endRun(i);
+        out += isSwappedControl(byte) ? QChar(byte) : QChar(QChar::ReplacementCharacter);
+        runStart = ++i;
+    }
+    endRun(size);
     return out;
 }
 
 #ifdef Q_OS_WIN
-Decoder::Decoder() = default;
-
-QString Decoder::decode(QByteArrayView bytes)
+void Decoder::decodeRun(QByteArrayView run, QString *out)
 {
-    QByteArray whole = std::exchange(m_pending, QByteArray());
-    whole += bytes;
-    // Walk the characters; a lead byte in the last place waits for its trail.
-    qsizetype at = 0;
-    while (at < whole.size())
-        at += isLeadByte(static_cast<unsigned char>(whole[at])) ? 2 : 1;
-    if (at > whole.size()) {
-        m_pending = whole.right(1);
-        whole.chop(1);
+    if (appendDecoded(run, out))
+        return;
+    // An undefined pair somewhere: one character at a time, each such pair
+    // one replacement character.
+    qsizetype i = 0;
+    while (i < run.size()) {
+        const qsizetype width = isLeadByte(static_cast<unsigned char>(run[i])) ? 2 : 1;
+        if (!appendDecoded(run.sliced(i, width), out))
+            *out += QChar(QChar::ReplacementCharacter);
+        i += width;
     }
-    return whole.isEmpty() ? QString() : decodeWhole(whole);
 }
 #else
-Decoder::Decoder()
-    : m_decoder(kCodecName)
+void Decoder::decodeRun(QByteArrayView run, QString *out)
 {
-}
-
-QString Decoder::decode(QByteArrayView bytes)
-{
-    return m_decoder.decode(bytes);
+    // The run holds whole characters only; ICU gives an undefined pair one
+    // replacement character, as the Windows path does.
+    *out += m_converter.decode(run);
 }
 #endif
 
 QString decode(QByteArrayView bytes)
 {
-    return Decoder().decode(bytes);
+    Decoder decoder;
+    QString text = decoder.decode(bytes);
+    if (decoder.isWaiting()) // the data ends inside a character
+        text += QChar(QChar::ReplacementCharacter);
+    return text;
 }
 
 } // namespace Cp932

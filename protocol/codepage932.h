@@ -10,12 +10,18 @@
 // Code page 932 (Windows' Shift-JIS), the encoding of the destination file
 // and of every text on the chat connection. On Windows the system's own
 // conversion does the work (Qt there has no ICU); elsewhere ICU's
-// "windows-31j" through Qt.
+// "windows-31j" through Qt. Both give the same bytes and characters.
 namespace Cp932 {
 
 // Encodes text; a character the code page cannot represent becomes "?",
-// as the Windows ANSI conversion does, never a best-fit look-alike.
+// as the Windows ANSI conversion does, never a best-fit look-alike. The JIS
+// forms that Linux and Mac input methods type for eight characters (U+301C
+// for U+FF5E and so on) encode as the same characters do on Windows.
 QByteArray encode(QStringView text);
+
+// The characters of text that encode() turns into "?", each once, in the
+// order they first appear; empty when everything has a form.
+QString unencodable(QStringView text);
 
 // One-shot decoding of a complete byte sequence.
 QString decode(QByteArrayView bytes);
@@ -26,19 +32,30 @@ constexpr bool isLeadByte(unsigned char byte)
     return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
 
+// True for a byte that may follow a lead byte.
+constexpr bool isTrailByte(unsigned char byte)
+{
+    return (byte >= 0x40 && byte <= 0x7E) || (byte >= 0x80 && byte <= 0xFC);
+}
+
 // A stateful decoder: keep one per byte stream so that a double-byte
 // character split between two reads is completed by the next read.
+// A byte that is no character (80, A0, FD-FF, a lead byte without a trail
+// byte, an undefined pair) shows as U+FFFD, on every platform.
 class Decoder final
 {
 public:
     Decoder();
     QString decode(QByteArrayView bytes);
+    // True while a lead byte waits for the next read.
+    bool isWaiting() const { return !m_pending.isEmpty(); }
 
 private:
-#ifdef Q_OS_WIN
+    void decodeRun(QByteArrayView run, QString *out);
+
     QByteArray m_pending; // a lead byte whose trail byte has not come yet
-#else
-    QStringDecoder m_decoder;
+#ifndef Q_OS_WIN
+    QStringDecoder m_converter;
 #endif
 };
 

@@ -20,7 +20,7 @@ inline const QString checkSettings = QStringLiteral("接続先の設定を確認
 } // namespace Say
 
 // Destinations on loopback, all on one port: 127.0.0.1 answers, 127.0.0.2
-// never does, 127.0.0.3 answers too (to see whether it is tried), 127.0.0.4
+// never does, 127.0.0.8 answers too (to see whether it is tried), 127.0.0.4
 // refuses and 127.0.0.5 resets every connection at once.
 struct ScanHosts
 {
@@ -40,7 +40,7 @@ struct ScanHosts
 
     LoopbackServer answering;
     UnansweredListener silent{QHostAddress(QStringLiteral("127.0.0.2")), port()};
-    LoopbackServer spare{QHostAddress(QStringLiteral("127.0.0.3")), port()};
+    LoopbackServer spare{QHostAddress(QStringLiteral("127.0.0.8")), port()};
     QTcpServer resetting;
 };
 

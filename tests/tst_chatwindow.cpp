@@ -24,6 +24,8 @@ private slots:
     void displayUpdates_data();
     void displayUpdates();
     void oneHugeLineIsCopiedAsSent();
+    void copyGivesWhatIsSelected_data();
+    void copyGivesWhatIsSelected();
     void attentionWhenTheConversationChangesUnseen();
     void screenReaderNames();
     void layoutFollowsTheWindow();
@@ -76,6 +78,13 @@ void ChatWindowTest::sendingTypedText_data()
     QTest::newRow("keypad Enter") << "abc" << "enter" << QByteArray("NormalTelabc/*/~127.0.0.1") << "";
     QTest::newRow("other key") << "abc" << "key" << QByteArray() << "abcx";
     QTest::newRow("failed send keeps the text") << "abc" << "lost" << QByteArray() << "abc";
+    // Mozc and other Linux input methods type U+301C for the wave dash.
+    QTest::newRow("wave dash as an input method types it")
+        << QStringLiteral("10時\u301C12時") << "return" << QByteArray("NormalTel10\x8E\x9E\x81\x60" "12\x8E\x9E/*/~127.0.0.1")
+        << "";
+    // Peers would see "?": nothing goes, the text stays, the status says why.
+    QTest::newRow("a character without a form is held")
+        << QString::fromUtf8("OK\xF0\x9F\x91\x8D") << "held" << QByteArray() << QString::fromUtf8("OK\xF0\x9F\x91\x8D");
 }
 
 void ChatWindowTest::sendingTypedText()
@@ -89,7 +98,7 @@ void ChatWindowTest::sendingTypedText()
 
     m_w->Text2->setFocus();
     m_w->Text2->setText(typed);
-    if (how == "button")
+    if (how == "button" || how == "held")
         m_w->Command1->click();
     else if (how == "return")
         QTest::keyClick(m_w->Text2, Qt::Key_Return);
@@ -103,11 +112,13 @@ void ChatWindowTest::sendingTypedText()
         QCOMPARE(m_w->status(), QStringLiteral("送信できませんでした（接続されていません）"));
     }
 
+    if (how == "held")
+        QCOMPARE(m_w->status(), QString::fromUtf8("「\xF0\x9F\x91\x8D」は送信できない文字です。ほかの文字に直してください"));
     if (sent.isEmpty())
         QTest::qWait(100);
     QTRY_COMPARE_WITH_TIMEOUT(m_server->received(0).mid(entry.size()), sent, 5000);
     QCOMPARE(m_w->Text2->text(), left);
-    if (how != "button" && how != "lost")
+    if (how != "button" && how != "lost" && how != "held")
         QCOMPARE(QApplication::focusWidget(), m_w->Text2);
 }
 
@@ -123,8 +134,8 @@ void ChatWindowTest::displayUpdates_data()
                                         << false << "太郎\n花子" << "x\ny\nz";
     QTest::newRow("markup is text") << QByteArrayList{"<b>names</b>/*/<i>x</i>&amp;"} << false << "<b>names</b>"
                                     << "<i>x</i>&amp;";
-    QTest::newRow("NUL and invalid bytes") << QByteArrayList{QByteArray("a\0b/*/\xFF\x80ok", 10)} << false
-                                           << QStringLiteral("a") + QChar(0) + "b" << Cp932::decode("\xFF\x80ok");
+    QTest::newRow("NUL and invalid bytes") << QByteArrayList{QByteArray("a\0b/*/\xFF\x80ok\x1A", 11)} << false
+                                           << QStringLiteral("a") + QChar(0) + "b" << QStringLiteral("\uFFFD\uFFFDok\x1A");
     // Half of 太 alone: an update without a separator; the rest completes it.
     QTest::newRow("character cut between updates") << QByteArrayList{"\x91", "\xBE/*/z"} << false << "太" << "z";
     QTest::newRow("last words, then close") << QByteArrayList{"last/*/words"} << true << "last" << "words";
@@ -177,6 +188,61 @@ void ChatWindowTest::oneHugeLineIsCopiedAsSent()
     field->selectAll();
     field->copy();
     QCOMPARE(QGuiApplication::clipboard()->text(), line);
+}
+
+void ChatWindowTest::copyGivesWhatIsSelected_data()
+{
+    QTest::addColumn<QString>("conversation"); // as the server sends it
+    QTest::addColumn<QString>("copied");       // select-all, then copy
+    QTest::addColumn<QStringList>("phrases");  // each selected alone, then all in one
+    const QString meeting = QStringLiteral("10時に集合");
+    const QStringList phrases{"a", meeting, QStringLiteral("末尾")};
+    const QStringList breaks{"\r\n", "\r\r\n", "\r", "\n"};
+    const QStringList shownAs{"\n", "\n\n", "\n", "\n"};
+    for (int i = 0; i < breaks.size(); ++i) {
+        QString name = breaks[i];
+        name.replace("\r", "CR ").replace("\n", "LF ");
+        QTest::addRow("%s", qPrintable(name.trimmed()))
+            << "a" + breaks[i] + meeting + breaks[i] + QStringLiteral("末尾")
+            << "a" + shownAs[i] + meeting + shownAs[i] + QStringLiteral("末尾") << phrases;
+    }
+    // A line cut for display right at, before and after a lone CR.
+    for (const qsizetype length : {LongLines::kMaxChars - 1, LongLines::kMaxChars, LongLines::kMaxChars + 1}) {
+        const QString line = QString(length, u'x');
+        QTest::addRow("lone CR after %lld characters", qlonglong(length))
+            << "a" + line + "\r" + meeting + QStringLiteral("\r\r\n末尾") << "a" + line + "\n" + meeting + QStringLiteral("\n\n末尾")
+            << phrases;
+    }
+}
+
+void ChatWindowTest::copyGivesWhatIsSelected()
+{
+    QFETCH(QString, conversation);
+    QFETCH(QString, copied);
+    QFETCH(QStringList, phrases);
+    QVERIFY(m_w->join(*m_server, QStringLiteral("太郎")));
+    m_server->sendToAll(Cp932::encode("m/*/" + conversation));
+    DisplayField *field = m_w->Text3;
+    QTRY_COMPARE_WITH_TIMEOUT(field->text(), copied, 5000);
+    auto copyOf = [field](qsizetype from, qsizetype to) {
+        QTextCursor cursor(field->document());
+        cursor.setPosition(int(from));
+        cursor.setPosition(int(to), QTextCursor::KeepAnchor);
+        field->setTextCursor(cursor);
+        field->copy();
+        return QGuiApplication::clipboard()->text();
+    };
+    // Where the reader sees each phrase, paragraph by paragraph.
+    const QString seen = field->document()->toPlainText();
+    for (const QString &phrase : phrases)
+        QCOMPARE(copyOf(seen.indexOf(phrase), seen.indexOf(phrase) + phrase.size()), phrase);
+    const qsizetype from = seen.indexOf(phrases.first());
+    const qsizetype to = seen.indexOf(phrases.last()) + phrases.last().size();
+    const qsizetype start = copied.indexOf(phrases.first());
+    QCOMPARE(copyOf(from, to), copied.mid(start, copied.indexOf(phrases.last()) + phrases.last().size() - start));
+    field->selectAll();
+    field->copy();
+    QCOMPARE(QGuiApplication::clipboard()->text(), copied);
 }
 
 void ChatWindowTest::attentionWhenTheConversationChangesUnseen()

@@ -55,7 +55,7 @@ void ConnectionTest::scan_data()
     const QStringList noList{Say::noSettings, Say::checkSettings};
     const QByteArray silent = recordBytes(-1, QStringLiteral("  遠いPC "), "127.0.0.2");
     const QByteArray answering = recordBytes(-1, QStringLiteral("近いPC"), "127.0.0.1");
-    const QByteArray untried = recordBytes(-1, QStringLiteral("三番目"), "127.0.0.3");
+    const QByteArray untried = recordBytes(-1, QStringLiteral("三番目"), "127.0.0.8");
     const QByteArray refusing = recordBytes(-1, "PC1", "127.0.0.4");
     QByteArray oddMark = answering;
     oddMark[0] = 1; // 01 00: neither mark, so not tried
@@ -63,6 +63,9 @@ void ConnectionTest::scan_data()
 
     QTest::newRow("no name: nothing tried") << QByteArray() << "no name" << QStringList{QStringLiteral("名前を入力してください")}
                                             << "" << "" << 0 << 0;
+    QTest::newRow("a name character without a form: nothing tried")
+        << answering << "emoji name" << QStringList{QString::fromUtf8("名前に使えない文字があります：「\xF0\x9F\x98\x80」")}
+        << "" << "" << 0 << 0;
     QTest::newRow("answering after an unmarked record") << recordBytes(0, "skipped", "127.0.0.9") + answering << "" << none
                                                         << "" << Say::connected << 1 << 0;
     QTest::newRow("silent, then answering; the rest untried") << silent + answering + untried << "" << none
@@ -80,6 +83,15 @@ void ConnectionTest::scan_data()
                                              << 1 << 0;
     QTest::newRow("blank address: the request fails at once") << recordBytes(-1, "PC1", "") << "" << none << "" << "~"
                                                               << 0 << 0;
+    // Each marked destination after it is still tried and waited for.
+    QTest::newRow("blank address, then silent and answering")
+        << recordBytes(-1, "PC1", "") + silent + answering << "" << none << "" << Say::connected << 1 << 1;
+    QTest::newRow("blank address, then silent; pressed twice")
+        << recordBytes(-1, "PC1", "") + silent << "twice" << QStringList{Say::checkSettings, Say::checkSettings} << ""
+        << "~" << 0 << 2;
+    // Decimal as the boxes show it: octal would read 008 as no number at all.
+    QTest::newRow("leading zeros are decimal") << recordBytes(-1, "PC8", "127.000.000.008") << "" << none << ""
+                                               << Say::connected << 1 << 0;
     QTest::newRow("binary garbage") << QByteArray(37, '\xFF') << "" << unreachable << "" << "" << 0 << 1;
     QTest::newRow("window closed during the wait") << silent << "close window" << none << "" << "" << 0 << 0;
     QTest::newRow("file deleted during the wait") << silent + answering << "delete file" << none << "" << Say::connected
@@ -107,7 +119,9 @@ void ConnectionTest::scan()
     QVERIFY(hosts.isReady());
     MessageBoxWatcher seen;
     MainWindowHarness w(hosts.port());
-    w.Text1->setText(during == "no name" ? QString() : QStringLiteral("太郎"));
+    w.Text1->setText(during == "no name"      ? QString()
+                     : during == "emoji name" ? QString::fromUtf8("太郎\xF0\x9F\x98\x80")
+                                              : QStringLiteral("太郎"));
 
     qint64 nestedMs = -1;
     const QMap<QString, std::function<void()>> actions{
@@ -123,7 +137,9 @@ void ConnectionTest::scan()
     };
     QElapsedTimer clock;
     clock.start();
-    const QStringList samples = scanWithSamples(w, actions.value(during));
+    QStringList samples = scanWithSamples(w, actions.value(during));
+    if (during == "twice")
+        samples += scanWithSamples(w);
     const qint64 elapsed = clock.elapsed();
 
     QVERIFY2(elapsed >= 2000 * waits && elapsed < 3000 * waits + 500, qPrintable(QStringLiteral("%1 ms").arg(elapsed)));
@@ -147,12 +163,15 @@ void ConnectionTest::scan()
     QCOMPARE(w.Command1->isEnabled(), joined);
     QCOMPARE(w.Command2->isEnabled(), !joined);
     QCOMPARE(w.Text2->isEnabled(), joined);
+    if (joined) // where the user types next
+        QCOMPARE(w.window->focusWidget(), w.Text2);
     if (joined) // the entry request: keyword, name in code page 932, separator, own address
-        QTRY_COMPARE_WITH_TIMEOUT(hosts.answering.received(0), QByteArray("CanEnter?\x91\xBE\x98\x59/*/~127.0.0.1"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT((hosts.answering.connectionCount() ? hosts.answering : hosts.spare).received(0),
+                                  QByteArray("CanEnter?\x91\xBE\x98\x59/*/~127.0.0.1"), 5000);
     // A missing list is created; without a name it is not even looked for.
     QCOMPARE(QFile::exists("PCIP.dat"), during != "no name" && during != "delete file");
     // Reading the list never changes it.
-    if (during.isEmpty())
+    if (during.isEmpty() || during == "emoji name")
         QCOMPARE(readFileBytes(), file);
 }
 

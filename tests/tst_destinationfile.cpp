@@ -175,19 +175,26 @@ void DestinationFileTest::addressSplit_data()
 {
     QTest::addColumn<QString>("address");
     QTest::addColumn<QStringList>("parts");
-    QTest::newRow("plain") << "192.168.0.10" << QStringList{"192", "168", "0", "10"};
-    QTest::newRow("extra dots go to the last part") << "1.5.2.3.4" << QStringList{"1", "5", "2", "3.4"};
-    QTest::newRow("two dots") << "1.2.3" << QStringList{"1", "2", "3", ""};
-    QTest::newRow("no dot") << "host" << QStringList{"host", "", "", ""};
-    QTest::newRow("empty") << "" << QStringList{"", "", "", ""};
-    QTest::newRow("dots only") << "..." << QStringList{"", "", "", ""};
+    QTest::addColumn<QString>("host"); // what the connect scan asks for
+    QTest::newRow("plain") << "192.168.0.10" << QStringList{"192", "168", "0", "10"} << "192.168.0.10";
+    // Decimal as the boxes show it, never octal.
+    QTest::newRow("leading zeros") << "192.168.000.010" << QStringList{"192", "168", "000", "010"} << "192.168.0.10";
+    QTest::newRow("08 is eight") << "10.08.0.9" << QStringList{"10", "08", "0", "9"} << "10.8.0.9";
+    QTest::newRow("extra dots go to the last part") << "1.5.2.3.4" << QStringList{"1", "5", "2", "3.4"} << "1.5.2.3.4";
+    QTest::newRow("two dots") << "1.2.3" << QStringList{"1", "2", "3", ""} << "1.2.3";
+    QTest::newRow("no dot") << "host" << QStringList{"host", "", "", ""} << "host";
+    QTest::newRow("a part not of digits") << "1.2.3.1e2" << QStringList{"1", "2", "3", "1e2"} << "1.2.3.1e2";
+    QTest::newRow("empty") << "" << QStringList{"", "", "", ""} << "";
+    QTest::newRow("dots only") << "..." << QStringList{"", "", "", ""} << "...";
 }
 
 void DestinationFileTest::addressSplit()
 {
     QFETCH(QString, address);
     QFETCH(QStringList, parts);
+    QFETCH(QString, host);
     QCOMPARE(DestinationInput::splitAddress(address), parts);
+    QCOMPARE(DestinationInput::hostToConnect(address), host);
 }
 
 QTEST_GUILESS_MAIN(DestinationFileTest)

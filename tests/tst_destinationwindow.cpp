@@ -133,6 +133,14 @@ void DestinationWindowTest::edits_data()
                                                 << kAlpha + typedNew << none << QStringList{"する", "New", "1.2.3.4"};
     QTest::newRow("add refused: four characters") << kThree << -1 << QStringList{"PC", "1000", "1", "1", "1", "する"}
                                                   << QByteArray() << "add" << kThree << QStringList{kRetype} << none;
+    QTest::newRow("add: a wave dash typed on Linux is stored as Windows types it")
+        << kThree << -1 << QStringList{QStringLiteral("10時\u301C"), "1", "2", "3", "4", "する"} << QByteArray() << "add"
+        << kThree + QByteArray("\xFF\xFF" "10\x8E\x9E\x81\x60", 8).leftJustified(22, ' ') + QByteArray("1.2.3.4").leftJustified(15, ' ')
+        << none << QStringList{"する", QStringLiteral("10時\u301C"), "1.2.3.4"};
+    QTest::newRow("add refused: a character without a form")
+        << kThree << -1 << QStringList{QString::fromUtf8("PC\xF0\x9F\x98\x80"), "1", "1", "1", "1", "する"}
+        << QByteArray() << "add, inputs kept" << kThree
+        << QStringList{QString::fromUtf8("接続先の名前に使えない文字があります：「\xF0\x9F\x98\x80」")} << none;
     QTest::newRow("add refused: empty name") << kThree << -1 << QStringList{"", "1", "1", "1", "1", "する"}
                                              << QByteArray() << "add" << kThree << QStringList{kRetype} << none;
     QTest::newRow("modify: only its record, as typed")
@@ -234,7 +242,7 @@ void DestinationWindowTest::edits()
             QVERIFY(!c.add->isEnabled()); // the row stays chosen
             return;
         }
-        if (action == "delete and modify") {
+        if (action == "delete and modify" || action == "add, inputs kept") {
             QCOMPARE(c.inputs(), typed.mid(0, 5)); // nothing happened
             return;
         }

@@ -15,6 +15,8 @@ private slots:
     void displayUpdateSplit();
     void codePage932_data();
     void codePage932();
+    void bytesThatAreNoCharacter_data();
+    void bytesThatAreNoCharacter();
 };
 
 void WireTest::clientMessages_data()
@@ -77,35 +79,89 @@ void WireTest::codePage932_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<bool>("roundTrip"); // false: characters without a form
+    QTest::addColumn<QString>("unencodable"); // what the sender is told
+    QTest::addColumn<QString>("decoded");     // what a peer sees
 
-    QTest::newRow("kanji") << QStringLiteral("太郎/*/花子") << QByteArray("\x91\xBE\x98\x59/*/\x89\xD4\x8E\x71")
-                           << true;
-    QTest::newRow("half-width katakana, hiragana")
-        << QStringLiteral("abｱ/*/あ") << QByteArray("ab\xB1/*/\x82\xA0") << true;
-    QTest::newRow("wave dash and NEC extension") << QStringLiteral("～①") << QByteArray("\x81\x60\x87\x40") << true;
-    QTest::newRow("empty") << QString() << QByteArray() << true;
-    QTest::newRow("outside the BMP") << QString::fromUtf8("a\xF0\x9F\x98\x80z") << QByteArray("a?z") << false;
+    auto exact = [](const char *name, const QString &text, const QByteArray &bytes) {
+        QTest::newRow(name) << text << bytes << QString() << text;
+    };
+    exact("kanji", QStringLiteral("太郎/*/花子"), QByteArray("\x91\xBE\x98\x59/*/\x89\xD4\x8E\x71"));
+    exact("half-width katakana, hiragana", QStringLiteral("abｱ/*/あ"), QByteArray("ab\xB1/*/\x82\xA0"));
+    exact("NEC and IBM extensions", QStringLiteral("①ⅰ"), QByteArray("\x87\x40\xFA\x40"));
+    exact("empty", QString(), QByteArray());
+    // Windows' own table: 1A, 1C and 7F are themselves (ICU swaps them).
+    exact("control codes", QStringLiteral("a\x1A\x1C\x7F\x1B"), QByteArray("a\x1A\x1C\x7F\x1B"));
+
+    // What Linux and Mac input methods type, and what Windows types, for
+    // the eight characters with two forms: both give Windows' bytes, and
+    // a peer sees Windows' form.
+    const struct { const char *name; char16_t jis, windows; const char *bytes; } twoForms[] = {
+        {"wave dash", u'\u301C', u'\uFF5E', "\x81\x60"},
+        {"double vertical line", u'\u2016', u'\u2225', "\x81\x61"},
+        {"minus sign", u'\u2212', u'\uFF0D', "\x81\x7C"},
+        {"cent sign", u'\u00A2', u'\uFFE0', "\x81\x91"},
+        {"pound sign", u'\u00A3', u'\uFFE1', "\x81\x92"},
+        {"not sign", u'\u00AC', u'\uFFE2', "\x81\xCA"},
+        {"em dash", u'\u2014', u'\u2015', "\x81\x5C"},
+        {"broken bar", u'\u00A6', u'\uFFE4', "\xFA\x55"},
+    };
+    for (const auto &c : twoForms) {
+        const QByteArray pair(c.bytes);
+        QTest::addRow("%s, both forms", c.name)
+            << QStringLiteral("10時%1%2").arg(QChar(c.jis), QChar(c.windows)) << "10\x8E\x9E" + pair + pair
+            << QString() << QStringLiteral("10時%1%1").arg(QChar(c.windows));
+    }
+
+    // No form at all: one "?" each, and the sender learns which.
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80");
+    const QString yoshi = QString::fromUtf8("\xF0\xA0\xAE\xB7");
+    QTest::newRow("outside the BMP") << "a" + emoji + "z" + yoshi + emoji << QByteArray("a?z??") << emoji + yoshi
+                                     << QStringLiteral("a?z??");
     // No best fit: not "e".
-    QTest::newRow("accented Latin") << QStringLiteral("caf\u00E9") << QByteArray("caf?") << false;
+    QTest::newRow("accented Latin, Hangul") << QStringLiteral("caf\u00E9\uD55C") << QByteArray("caf??")
+                                            << QStringLiteral("\u00E9\uD55C") << QStringLiteral("caf??");
+    QTest::newRow("lone surrogate") << QStringLiteral("x") + QChar(0xD800) << QByteArray("x?") << QString(QChar(0xD800))
+                                    << QStringLiteral("x?");
 }
 
 void WireTest::codePage932()
 {
     QFETCH(QString, text);
     QFETCH(QByteArray, bytes);
-    QFETCH(bool, roundTrip);
+    QFETCH(QString, unencodable);
+    QFETCH(QString, decoded);
     QCOMPARE(Cp932::encode(text), bytes);
-    if (!roundTrip)
-        return;
-    QCOMPARE(Cp932::decode(bytes), text);
+    QCOMPARE(Cp932::unencodable(text), unencodable);
+    QCOMPARE(Cp932::decode(bytes), decoded);
     // A stream cut anywhere, the middle of a double-byte character included.
     for (qsizetype cut = 0; cut <= bytes.size(); ++cut) {
         Cp932::Decoder decoder;
         QString joined = decoder.decode(bytes.left(cut));
         joined += decoder.decode(bytes.mid(cut));
-        QCOMPARE(joined, text);
+        QCOMPARE(joined, decoded);
     }
+}
+
+void WireTest::bytesThatAreNoCharacter_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("decoded");
+    const QChar bad(QChar::ReplacementCharacter);
+    QTest::newRow("invalid single bytes") << QByteArray("a\x80" "b\xA0\xFD\xFE\xFF") << QStringLiteral("a%1b%1%1%1%1").arg(bad);
+    QTest::newRow("undefined pairs") << QByteArray("\x85\x40|\x81\xAD") << QStringLiteral("%1|%1").arg(bad);
+    // The byte after a lead byte that cannot follow one is read on its own.
+    QTest::newRow("lead byte before a line feed") << QByteArray("\x81\n\x81\x7F") << QStringLiteral("%1\n%1\x7F").arg(bad);
+    QTest::newRow("lead byte at the very end") << QByteArray("ok\x88") << QStringLiteral("ok%1").arg(bad);
+    QTest::newRow("NUL") << QByteArray("a\0b", 3) << QStringLiteral("a") + QChar(0) + "b";
+}
+
+void WireTest::bytesThatAreNoCharacter()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, decoded);
+    QCOMPARE(Cp932::decode(bytes), decoded);
+    // Shown visibly, and written back as "?", never as another control byte.
+    QCOMPARE(Cp932::encode(decoded).count('?'), decoded.count(QChar(QChar::ReplacementCharacter)));
 }
 
 QTEST_GUILESS_MAIN(WireTest)
