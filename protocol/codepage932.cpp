@@ -99,35 +99,101 @@ struct Unencodable
 {
     QString chars;
     QSet<char32_t> seen;
+
+    void note(QStringView codePoint)
+    {
+        const char32_t code = codePoint.size() == 2 ? QChar::surrogateToUcs4(codePoint[0], codePoint[1])
+                                                    : codePoint[0].unicode();
+        if (!seen.contains(code)) {
+            seen.insert(code);
+            chars += codePoint;
+        }
+    }
 };
+
+qsizetype codePointLength(QStringView text, qsizetype at)
+{
+    return text[at].isHighSurrogate() && at + 1 < text.size() && text[at + 1].isLowSurrogate() ? 2 : 1;
+}
 
 // Appends the bytes of text; each code point without a form becomes one
 // "?". Halving finds the few such characters of a long text at a cost near
 // that of one conversion of the whole.
-void encodeInto(QStringView text, QByteArray *out, Unencodable *missing)
+void encodeByHalves(QStringView text, QByteArray *out, Unencodable *missing)
 {
     QByteArray bytes;
     if (encodeExactly(text, &bytes)) {
         *out += bytes;
         return;
     }
-    const bool surrogatePair = text.size() == 2 && text[0].isHighSurrogate() && text[1].isLowSurrogate();
-    if (text.size() == 1 || surrogatePair) {
+    if (codePointLength(text, 0) == text.size()) {
         *out += '?';
-        if (missing) {
-            const char32_t code = surrogatePair ? QChar::surrogateToUcs4(text[0], text[1]) : text[0].unicode();
-            if (!missing->seen.contains(code)) {
-                missing->seen.insert(code);
-                missing->chars += text;
-            }
-        }
+        if (missing)
+            missing->note(text);
         return;
     }
     qsizetype half = text.size() / 2;
     if (text[half].isLowSurrogate() && text[half - 1].isHighSurrogate())
         ++half; // keep the pair together; text has 3 or more units here
-    encodeInto(text.first(half), out, missing);
-    encodeInto(text.sliced(half), out, missing);
+    encodeByHalves(text.first(half), out, missing);
+    encodeByHalves(text.sliced(half), out, missing);
+}
+
+#ifndef Q_OS_WIN
+// ICU writes FC FC, a pair that is no character, for each code point
+// without a form: one walk over both texts turns each into "?". False if
+// the two do not line up one character for one code point.
+bool replaceSubstitutes(QStringView text, QByteArray *bytes, Unencodable *missing)
+{
+    QByteArray out;
+    out.reserve(bytes->size());
+    const auto *data = reinterpret_cast<const unsigned char *>(bytes->constData());
+    qsizetype copied = 0;
+    qsizetype at = 0;
+    qsizetype i = 0;
+    while (at < bytes->size()) {
+        if (i >= text.size())
+            return false;
+        const qsizetype units = codePointLength(text, i);
+        if (isLeadByte(data[at]) && at + 1 < bytes->size()) {
+            if (data[at] == 0xFC && data[at + 1] == 0xFC) {
+                out.append(bytes->constData() + copied, at - copied);
+                out += '?';
+                copied = at + 2;
+                if (missing)
+                    missing->note(text.sliced(i, units));
+            }
+            at += 2;
+        } else {
+            ++at;
+        }
+        i += units;
+    }
+    out.append(bytes->constData() + copied, bytes->size() - copied);
+    if (i != text.size())
+        return false;
+    *bytes = out;
+    return true;
+}
+#endif
+
+// The bytes of text with "?" for each code point without a form, which
+// go to *missing when it is given.
+QByteArray encodeMarking(QStringView text, Unencodable *missing)
+{
+    QString storage;
+    const QStringView forTable = withTableForms(text, &storage);
+    QByteArray whole;
+    if (forTable.isEmpty() || encodeExactly(forTable, &whole))
+        return whole;
+#ifndef Q_OS_WIN
+    if (replaceSubstitutes(forTable, &whole, missing))
+        return whole;
+#endif
+    QByteArray out;
+    out.reserve(forTable.size() * 2);
+    encodeByHalves(forTable, &out, missing);
+    return out;
 }
 
 // Single bytes that are no character of the code page.
@@ -146,27 +212,13 @@ constexpr bool isSwappedControl(unsigned char byte)
 
 QByteArray encode(QStringView text)
 {
-    QString storage;
-    const QStringView forTable = withTableForms(text, &storage);
-    QByteArray whole;
-    if (forTable.isEmpty() || encodeExactly(forTable, &whole))
-        return whole;
-    QByteArray out;
-    out.reserve(forTable.size() * 2);
-    encodeInto(forTable, &out, nullptr);
-    return out;
+    return encodeMarking(text, nullptr);
 }
 
 QString unencodable(QStringView text)
 {
-    QString storage;
-    const QStringView forTable = withTableForms(text, &storage);
-    QByteArray bytes;
-    if (forTable.isEmpty() || encodeExactly(forTable, &bytes))
-        return {};
     Unencodable missing;
-    bytes.clear();
-    encodeInto(forTable, &bytes, &missing);
+    encodeMarking(text, &missing);
     return missing.chars;
 }
 

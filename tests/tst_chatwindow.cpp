@@ -28,6 +28,7 @@ private slots:
     void copyGivesWhatIsSelected();
     void attentionWhenTheConversationChangesUnseen();
     void screenReaderNames();
+    void tabOrderWhileJoined();
     void layoutFollowsTheWindow();
 
 private:
@@ -279,6 +280,21 @@ void ChatWindowTest::screenReaderNames()
     QCOMPARE(accessibleName(m_w->Text3), QStringLiteral("会話"));
     QCOMPARE(accessibleName(m_w->Text4), QStringLiteral("参加者"));
     QCOMPARE(accessibleName(m_w->Command2), QStringLiteral("接続/参加"));
+}
+
+void ChatWindowTest::tabOrderWhileJoined()
+{
+    QVERIFY(m_w->join(*m_server, QStringLiteral("太郎")));
+    m_w->window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_w->window.get()));
+    m_w->Text1->setFocus();
+    QStringList order;
+    for (int i = 0; i < 6; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        order << QApplication::focusWidget()->objectName();
+    }
+    // Command2 is disabled while joined; the read-only fields pass Tab on.
+    QCOMPARE(order, (QStringList{"Text2", "Command1", "Text3", "Command3", "Text4", "Text1"}));
 }
 
 void ChatWindowTest::layoutFollowsTheWindow()
