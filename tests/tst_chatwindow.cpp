@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QInputMethodEvent>
 #include <QTextBlock>
 #include <QApplication>
 #include <QMenuBar>
@@ -83,6 +84,9 @@ void ChatWindowTest::sendingTypedText_data()
     QTest::newRow("wave dash as an input method types it")
         << QStringLiteral("10時\u301C12時") << "return" << QByteArray("NormalTel10\x8E\x9E\x81\x60" "12\x8E\x9E/*/~127.0.0.1")
         << "";
+    // The Enter that confirms a conversion goes to the input method, which
+    // hands over the converted text: nothing is sent yet.
+    QTest::newRow("Enter confirming a conversion") << "10" << "conversion" << QByteArray() << QStringLiteral("10時〜");
     // Peers would see "?": nothing goes, the text stays, the status says why.
     QTest::newRow("a character without a form is held")
         << QString::fromUtf8("OK\xF0\x9F\x91\x8D") << "held" << QByteArray() << QString::fromUtf8("OK\xF0\x9F\x91\x8D");
@@ -107,6 +111,14 @@ void ChatWindowTest::sendingTypedText()
         QTest::keyClick(m_w->Text2, Qt::Key_Enter, Qt::KeypadModifier);
     else if (how == "key")
         QTest::keyClick(m_w->Text2, Qt::Key_X);
+    if (how == "conversion") {
+        m_w->Text2->setCursorPosition(2);
+        QInputMethodEvent composing(QStringLiteral("じ"), {});
+        QApplication::sendEvent(m_w->Text2, &composing);
+        QInputMethodEvent confirmed;
+        confirmed.setCommitString(QStringLiteral("時〜"));
+        QApplication::sendEvent(m_w->Text2, &confirmed);
+    }
     if (how == "lost") { // the connection gone without a word, the button still enabled
         m_w->find<ChatSocket>("WSock")->close();
         m_w->Command1->click();
