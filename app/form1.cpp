@@ -375,15 +375,27 @@ void form1::WSock_Connect()
 
 void form1::WSock_Close()
 {
-    SB->setSimpleText(kServerClosedText);
-    Command2->setEnabled(true);
-    WSock->close();
-    DisableChatControls();
+    connectionLost(kServerClosedText);
 }
 
 void form1::WSock_Error(const QString &description)
 {
-    SB->setSimpleText(description);
+    connectionLost(description);
+}
+
+void form1::connectionLost(const QString &description)
+{
+    // Messages the server never acknowledged go back into the box, before
+    // anything typed since, so the user can send them again.
+    QStringList undelivered = WSock->takeUndelivered();
+    if (undelivered.isEmpty()) {
+        SB->setSimpleText(description);
+    } else {
+        if (!Text2->text().isEmpty())
+            undelivered << Text2->text();
+        Text2->setText(undelivered.join(u' '));
+        SB->setSimpleText(description + QStringLiteral("（届かなかった発言を送信文に戻しました）"));
+    }
     Command2->setEnabled(true);
     WSock->close();
     DisableChatControls();
@@ -423,7 +435,7 @@ void form1::sendStep()
     const QString message = text.isEmpty() ? ChatMessages::refreshRequest(WSock->localIP())
                                            : ChatMessages::chatMessage(text, WSock->localIP());
     QString error;
-    if (!WSock->sendData(message, &error)) {
+    if (!WSock->sendData(message, &error, text)) {
         // Keep the typed text so nothing is lost; say why it did not go.
         SB->setSimpleText(QStringLiteral("送信できませんでした（%1）").arg(error));
         return;

@@ -66,6 +66,7 @@ private:
     // Helpers.
     void ConnectToServer();
     void DisableChatControls();
+    void connectionLost(const QString &description);
     void sendStep();
     enum class WaitOutcome { Connected, TimedOut, WindowClosed };
     WaitOutcome waitForConnection();

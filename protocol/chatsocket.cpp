@@ -7,6 +7,7 @@
 #include "chatsocket.h"
 
 #include "codepage932.h"
+#include "socketliveness.h"
 
 #include <QHostAddress>
 #include <QNetworkInterface>
@@ -15,8 +16,12 @@
 #include <utility>
 
 namespace {
-QString describe(const QTcpSocket &socket)
+QString describe(const QTcpSocket &socket, bool wasConnected)
 {
+    // An established connection that times out: the hub stopped answering
+    // (its PC lost power, a cable was pulled), as the liveness checks found.
+    if (wasConnected && socket.error() == QAbstractSocket::SocketTimeoutError)
+        return QStringLiteral("Wisphubから応答がありません（接続が切れました）");
     switch (socket.error()) {
     case QAbstractSocket::ConnectionRefusedError:
         return QStringLiteral("接続が拒否されました");
@@ -35,10 +40,16 @@ QString describe(const QTcpSocket &socket)
 ChatSocket::ChatSocket(QObject *parent)
     : QObject(parent)
 {
+    m_clock.start();
     m_quiet.setSingleShot(true);
     m_quiet.setTimerType(Qt::PreciseTimer);
     m_quiet.setInterval(kQuietInterval);
-    connect(&m_quiet, &QTimer::timeout, this, &ChatSocket::deliverGathered);
+    connect(&m_quiet, &QTimer::timeout, this, &ChatSocket::endBurst);
+    m_waitRest.setSingleShot(true);
+    m_waitRest.setInterval(UpdateAssembly::kContinuation);
+    connect(&m_waitRest, &QTimer::timeout, this, &ChatSocket::deliverUpdate);
+    m_ackPoll.setInterval(250);
+    connect(&m_ackPoll, &QTimer::timeout, this, &ChatSocket::checkAcknowledged);
 }
 
 ChatSocket::~ChatSocket()
@@ -49,6 +60,7 @@ ChatSocket::~ChatSocket()
 bool ChatSocket::connectToRemote(QString *errorText)
 {
     close();
+    m_sent.clear();
     if (m_host.isEmpty() || m_port == 0) {
         if (errorText)
             *errorText = m_host.isEmpty() ? QStringLiteral("接続先のアドレスが設定されていません")
@@ -57,23 +69,30 @@ bool ChatSocket::connectToRemote(QString *errorText)
     }
     m_decoder = Cp932::Decoder();
     m_endReported = false;
+    m_wasConnected = false;
+    m_streamEnd = 0;
+    m_handedToSystem = 0;
     auto *socket = new QTcpSocket(this);
     m_socket = socket;
-    connect(socket, &QTcpSocket::connected, this, &ChatSocket::connected);
-    connect(socket, &QTcpSocket::readyRead, this, [this] {
-        gather();
-        if (m_gathered.size() >= kMaxGatheredChars)
-            deliverGathered();
-        else
-            m_quiet.start();
-    });
+    connect(socket, &QTcpSocket::connected, this, &ChatSocket::onConnected);
+    connect(socket, &QTcpSocket::readyRead, this, &ChatSocket::onReadyRead);
+    connect(socket, &QTcpSocket::bytesWritten, this, [this](qint64 bytes) { m_handedToSystem += bytes; });
     connect(socket, &QTcpSocket::errorOccurred, this, &ChatSocket::onError);
     connect(socket, &QTcpSocket::disconnected, this, &ChatSocket::onDisconnected);
     socket->connectToHost(m_host, m_port);
     return true;
 }
 
-bool ChatSocket::sendData(const QString &text, QString *errorText)
+void ChatSocket::onConnected()
+{
+    m_wasConnected = true;
+    QString problem;
+    if (!SocketLiveness::apply(m_socket->socketDescriptor(), &problem))
+        qWarning("Wispleaf: a vanished hub may go unnoticed: %s", qPrintable(problem));
+    emit connected();
+}
+
+bool ChatSocket::sendData(const QString &text, QString *errorText, const QString &userText)
 {
     if (!isConnected()) {
         if (errorText)
@@ -83,10 +102,49 @@ bool ChatSocket::sendData(const QString &text, QString *errorText)
     const QByteArray bytes = Cp932::encode(text);
     if (m_socket->write(bytes) != bytes.size()) {
         if (errorText)
-            *errorText = describe(*m_socket);
+            *errorText = describe(*m_socket, true);
         return false;
     }
+    m_streamEnd += bytes.size();
+    if (!userText.isEmpty()) {
+        m_sent.add(userText, m_streamEnd, nowMs());
+        m_ackPoll.start();
+    }
     return true;
+}
+
+void ChatSocket::checkAcknowledged()
+{
+    if (m_socket && m_socket->state() == QAbstractSocket::ConnectedState) {
+        const qint64 unacknowledged = SocketLiveness::unacknowledgedBytes(m_socket->socketDescriptor());
+        if (unacknowledged >= 0) {
+            m_sent.acknowledgedUpTo(m_handedToSystem - unacknowledged);
+        } else {
+            // The system cannot tell: what was sent longer ago than the
+            // system waits for an acknowledgement has arrived.
+            using namespace std::chrono;
+            m_sent.forgetSentBefore(nowMs() - duration_cast<milliseconds>(SocketLiveness::kUnacknowledgedLimit).count()
+                                    - 5000);
+        }
+    }
+    if (m_sent.isEmpty() || !isConnected())
+        m_ackPoll.stop();
+}
+
+QStringList ChatSocket::takeUndelivered()
+{
+    return m_sent.take();
+}
+
+void ChatSocket::onReadyRead()
+{
+    gather();
+    // A stream that does not pause is shown every kLongestBurst anyway,
+    // and never gathers more than the bound.
+    if (m_burstLastMs - m_burstFirstMs >= kLongestBurst.count() || m_burst.size() >= kMaxGatheredChars)
+        endBurst();
+    else
+        m_quiet.start();
 }
 
 void ChatSocket::gather()
@@ -94,22 +152,38 @@ void ChatSocket::gather()
     if (!m_socket)
         return;
     const QByteArray bytes = m_socket->readAll();
-    m_gatheredBytes += bytes.size();
-    m_gathered += m_decoder.decode(bytes);
+    if (bytes.isEmpty())
+        return;
+    m_burstLastMs = nowMs();
+    if (m_burstBytes == 0)
+        m_burstFirstMs = m_burstLastMs;
+    m_burstBytes += bytes.size();
+    m_burst += m_decoder.decode(bytes);
 }
 
-void ChatSocket::deliverGathered()
+void ChatSocket::endBurst()
 {
     m_quiet.stop();
-    if (m_gatheredBytes > 0)
-        emit dataArrival(m_gatheredBytes);
+    if (m_burstBytes == 0)
+        return;
+    const UpdateAssembly::Next next = m_assembly.add(std::exchange(m_burst, QString()), std::exchange(m_burstBytes, 0),
+                                                     m_burstFirstMs, m_burstLastMs, kMaxGatheredChars);
+    if (next == UpdateAssembly::Next::Show)
+        deliverUpdate();
+    else
+        m_waitRest.start();
+}
+
+void ChatSocket::deliverUpdate()
+{
+    m_waitRest.stop();
+    if (m_assembly.bytes() > 0)
+        emit dataArrival(m_assembly.bytes());
 }
 
 QString ChatSocket::getData()
 {
-    m_quiet.stop();
-    m_gatheredBytes = 0;
-    return std::exchange(m_gathered, QString());
+    return m_assembly.update();
 }
 
 QString ChatSocket::localIP() const
@@ -137,8 +211,11 @@ void ChatSocket::close()
     QTcpSocket *socket = m_socket;
     m_socket = nullptr;
     m_quiet.stop();
-    m_gathered.clear();
-    m_gatheredBytes = 0;
+    m_waitRest.stop();
+    m_ackPoll.stop();
+    m_burst.clear();
+    m_burstBytes = 0;
+    m_assembly.clear();
     // Cut the wires first: abort() would otherwise report our own close.
     disconnect(socket, nullptr, this, nullptr);
     socket->abort();
@@ -159,7 +236,7 @@ void ChatSocket::onError()
     if (m_endReported)
         return;
     m_endReported = true;
-    const QString description = describe(*m_socket);
+    const QString description = describe(*m_socket, m_wasConnected);
     if (deliverBeforeEnd())
         emit errorOccurred(description);
 }
@@ -176,7 +253,10 @@ void ChatSocket::onDisconnected()
 bool ChatSocket::deliverBeforeEnd()
 {
     gather();
-    deliverGathered();
+    endBurst();
+    // The rest of an update without "/*/" will not come now.
+    if (m_waitRest.isActive())
+        deliverUpdate();
     // The receiver may have closed us meanwhile; then nothing more is said.
     return m_socket != nullptr;
 }

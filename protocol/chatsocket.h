@@ -1,10 +1,15 @@
 #pragma once
 
 #include "codepage932.h"
+#include "sentmessages.h"
+#include "updateassembly.h"
+
+#include <QElapsedTimer>
 
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 #include <chrono>
@@ -23,16 +28,24 @@ class QTcpSocket;
 //
 // The protocol has no framing, and a display update longer than one TCP
 // segment arrives in several reads. Pieces that follow one another within
-// kQuietInterval are gathered into one arrival, so dataArrival() means "the
-// server has paused": an update cut anywhere is shown whole, at the cost of
-// that interval. Data gathered before the server closes or fails is
+// kQuietInterval are gathered into one burst; a stream that never pauses
+// is cut into bursts every kLongestBurst, so its first text shows early and
+// stays current. Bursts of one update (a lost segment resent later) are
+// joined by UpdateAssembly, and dataArrival() then means "this is the
+// whole update so far". Data gathered before the server closes or fails is
 // delivered before the close or error notification.
+//
+// A hub that vanishes without a word (power lost, cable pulled) is noticed
+// through SocketLiveness and reported as an error; chat messages it had
+// not acknowledged can then be taken back with takeUndelivered().
 class ChatSocket final : public QObject
 {
     Q_OBJECT
 public:
     static constexpr std::chrono::milliseconds kQuietInterval{40};
-    // A stream that never pauses is delivered anyway once this much waits.
+    static constexpr std::chrono::milliseconds kLongestBurst{400};
+    // An update never grows beyond this many characters: a stream without
+    // end starts a new one instead, so memory stays bounded.
     static constexpr qsizetype kMaxGatheredChars = 32 * 1024 * 1024;
 
     explicit ChatSocket(QObject *parent = nullptr);
@@ -49,11 +62,18 @@ public:
     bool connectToRemote(QString *errorText = nullptr);
 
     // Hands the whole text to the connection; false when not connected.
-    bool sendData(const QString &text, QString *errorText = nullptr);
+    // A chat message passes the user's text as userText, to be given back
+    // by takeUndelivered() if the connection is lost before the server
+    // acknowledged it.
+    bool sendData(const QString &text, QString *errorText = nullptr, const QString &userText = QString());
 
-    // Everything gathered since the last call, decoded with the
-    // connection's own decoder.
+    // The whole display update so far, decoded with the connection's own
+    // decoder.
     QString getData();
+
+    // The user texts of chat messages the server had not acknowledged when
+    // the connection ended, oldest first; taken once.
+    QStringList takeUndelivered();
 
     // The local IPv4 address as dotted text.
     QString localIP() const;
@@ -71,20 +91,35 @@ signals:
     void errorOccurred(const QString &description);
 
 private:
+    void onReadyRead();
     void gather();
-    void deliverGathered();
+    void endBurst();
+    void deliverUpdate();
     // Delivers what is left before an end notification; false when the
     // receiver closed the socket meanwhile.
     bool deliverBeforeEnd();
+    void onConnected();
     void onError();
     void onDisconnected();
+    void checkAcknowledged();
+    qint64 nowMs() const { return m_clock.elapsed(); }
 
     QPointer<QTcpSocket> m_socket;
     Cp932::Decoder m_decoder;
-    QTimer m_quiet;
-    QString m_gathered;
-    qint64 m_gatheredBytes = 0;
+    QElapsedTimer m_clock;
+    QTimer m_quiet;    // the server paused: the burst ends
+    QTimer m_waitRest; // an update without "/*/" yet: shown as it is after this
+    QTimer m_ackPoll;  // while sent messages are unacknowledged
+    QString m_burst;
+    qint64 m_burstBytes = 0;
+    qint64 m_burstFirstMs = 0;
+    qint64 m_burstLastMs = 0;
+    UpdateAssembly m_assembly;
+    SentMessages m_sent;
+    qint64 m_streamEnd = 0;     // bytes handed to the socket
+    qint64 m_handedToSystem = 0; // of those, written to the system
     QString m_host;
     quint16 m_port = 0;
     bool m_endReported = false;
+    bool m_wasConnected = false;
 };

@@ -1,9 +1,11 @@
 #include "chatsocket.h"
 #include "codepage932.h"
+#include "updateassembly.h"
 #include "probes.h"
 #include "testsupport.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -13,7 +15,10 @@ class ChatSocketTest final : public QObject
 private slots:
     void endOfConnection_data();
     void endOfConnection();
+    void updateCutAnywhereArrivesWhole_data();
     void updateCutAnywhereArrivesWhole();
+    void tricklingUpdateShowsEarlyAndEndsExact();
+    void endlessStreamStaysBounded();
     void requestsThatCannotStart_data();
     void requestsThatCannotStart();
 };
@@ -30,6 +35,15 @@ struct Spies
     }
     QSignalSpy connected, data, closed, error;
 };
+
+// Resident memory of this process, or 0 where it is not known.
+qint64 residentBytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    return statm.readAll().split(' ').value(1).toLongLong() * 4096;
+}
 
 void connectTo(ChatSocket &socket, quint16 port, const QString &host = QStringLiteral("127.0.0.1"))
 {
@@ -97,31 +111,105 @@ void ChatSocketTest::endOfConnection()
     QVERIFY(!pair.socket.isConnected());
 }
 
+void ChatSocketTest::updateCutAnywhereArrivesWhole_data()
+{
+    QTest::addColumn<int>("pauseMs"); // between the two bursts
+    QTest::addColumn<QList<int>>("cuts"); // bytes in the first burst; empty: every place
+    // 太郎 CR LF 花子 "/*/" ...: byte 1 is inside 太, 12 before "/*/", 13 and 14 inside it, 15 after it.
+    QTest::newRow("no pause, cut anywhere") << 10 << QList<int>{};
+    QTest::newRow("a resent segment, 250 ms") << 250 << QList<int>{1, 12, 13, 14, 15, 20};
+    QTest::newRow("a resent segment, 900 ms") << 900 << QList<int>{12, 15};
+}
+
 void ChatSocketTest::updateCutAnywhereArrivesWhole()
+{
+    QFETCH(int, pauseMs);
+    QFETCH(QList<int>, cuts);
+    const QString update = QStringLiteral("太郎\r\n花子/*/太郎: こんにちは");
+    const QByteArray bytes = Cp932::encode(update);
+    if (cuts.isEmpty()) {
+        for (int cut = 1; cut < bytes.size(); ++cut)
+            cuts << cut;
+    }
+    for (const int cut : std::as_const(cuts)) {
+        ConnectedPair pair; // a fresh connection: nothing before to continue
+        QVERIFY(pair.connect());
+        pair.peer()->write(bytes.left(cut));
+        pair.peer()->flush();
+        QTest::qWait(pauseMs);
+        pair.peer()->write(bytes.mid(cut));
+        pair.peer()->flush();
+        QElapsedTimer sinceLastPiece;
+        sinceLastPiece.start();
+        QVERIFY(QTest::qWaitFor([&] { return pair.socket.getData() == update; }, 2000));
+        QVERIFY2(sinceLastPiece.elapsed() < 1000, qPrintable(QStringLiteral("cut at byte %1").arg(cut)));
+        // A burst without a separator waits for the rest; one that could be
+        // a whole update shows at once.
+        QCOMPARE(pair.spies.data.size(), bytes.left(cut).contains("/*/") && pauseMs > 100 ? 2 : 1);
+    }
+}
+
+void ChatSocketTest::tricklingUpdateShowsEarlyAndEndsExact()
 {
     ConnectedPair pair;
     QVERIFY(pair.connect());
-    Spies &spies = pair.spies;
-    ChatSocket &socket = pair.socket;
-    QTcpSocket *peer = pair.peer();
-
-    // Cuts inside double-byte characters and at every byte of "/*/".
-    const QString update = QStringLiteral("太郎\r\n花子/*/太郎: こんにちは");
+    QString update = QStringLiteral("太郎/*/");
+    while (update.size() < 2000)
+        update += QStringLiteral("花子: こんにちは。");
     const QByteArray bytes = Cp932::encode(update);
-    for (int cut = 1; cut < bytes.size(); ++cut) {
-        spies.data.clear();
-        peer->write(bytes.left(cut));
-        peer->flush();
-        QTest::qWait(10); // the first piece is read on its own
-        peer->write(bytes.mid(cut));
-        peer->flush();
-        QElapsedTimer sinceLastPiece;
-        sinceLastPiece.start();
-        QVERIFY2(spies.data.wait(2000), qPrintable(QStringLiteral("cut at byte %1").arg(cut)));
-        QVERIFY(sinceLastPiece.elapsed() < 1000);
-        QCOMPARE(socket.getData(), update);
-        QCOMPARE(spies.data.size(), 1);
+    const int pieces = 60; // one every 25 ms: never a 40 ms pause
+    QElapsedTimer clock;
+    clock.start();
+    qint64 firstShownMs = -1;
+    QList<qsizetype> shownSizes;
+    connect(&pair.socket, &ChatSocket::dataArrival, this, [&] {
+        if (firstShownMs < 0)
+            firstShownMs = clock.elapsed();
+        const QString shown = pair.socket.getData();
+        QVERIFY(update.startsWith(shown));
+        shownSizes << shown.size();
+    });
+    for (int i = 0; i < pieces; ++i) {
+        const qsizetype from = bytes.size() * i / pieces, to = bytes.size() * (i + 1) / pieces;
+        pair.peer()->write(bytes.mid(from, to - from));
+        pair.peer()->flush();
+        QTest::qWait(25);
     }
+    QTRY_COMPARE_WITH_TIMEOUT(pair.socket.getData(), update, 2000);
+    QVERIFY2(firstShownMs >= 0 && firstShownMs <= 500, qPrintable(QString::number(firstShownMs)));
+    QVERIFY2(shownSizes.size() >= 3, "kept current while it arrives");
+    QVERIFY(std::is_sorted(shownSizes.cbegin(), shownSizes.cend()));
+}
+
+void ChatSocketTest::endlessStreamStaysBounded()
+{
+    ConnectedPair pair;
+    QVERIFY(pair.connect());
+    const qint64 residentBefore = residentBytes();
+    qsizetype largest = 0;
+    qint64 shownBytes = 0;
+    connect(&pair.socket, &ChatSocket::dataArrival, this, [&](qint64 bytes) {
+        largest = std::max(largest, pair.socket.getData().size());
+        shownBytes = bytes;
+    });
+    // 64 MB without a pause: written in pieces as the peer drains them.
+    const QByteArray piece(1024 * 1024, 'x');
+    pair.peer()->write("m/*/");
+    for (int i = 0; i < 64; ++i) {
+        pair.peer()->write(piece);
+        QVERIFY(QTest::qWaitFor([&] { return pair.peer()->bytesToWrite() < 4 * piece.size(); }, 10000));
+    }
+    QVERIFY(QTest::qWaitFor([&] { return pair.peer()->bytesToWrite() == 0; }, 10000));
+    QTest::qWait(500);
+    // At most the bound and the last read: never the whole stream.
+    QVERIFY2(largest > 0 && largest <= ChatSocket::kMaxGatheredChars * 3 / 2, qPrintable(QString::number(largest)));
+    QVERIFY(shownBytes > 0);
+#if !defined(__SANITIZE_ADDRESS__)
+    if (residentBefore > 0) {
+        const qint64 growth = residentBytes() - residentBefore;
+        QVERIFY2(growth < 150 * 1024 * 1024, qPrintable(QStringLiteral("%1 MB").arg(growth >> 20)));
+    }
+#endif
 }
 
 void ChatSocketTest::requestsThatCannotStart_data()

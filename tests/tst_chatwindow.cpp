@@ -1,5 +1,6 @@
 #include "chatsocket.h"
 #include "codepage932.h"
+#include "updateassembly.h"
 #include "displayfield.h"
 #include "destinationwindowharness.h"
 #include "mainwindowharness.h"
@@ -149,8 +150,13 @@ void ChatWindowTest::displayUpdates_data()
                                     << "<i>x</i>&amp;";
     QTest::newRow("NUL and invalid bytes") << QByteArrayList{QByteArray("a\0b/*/\xFF\x80ok\x1A", 11)} << false
                                            << QStringLiteral("a") + QChar(0) + "b" << QStringLiteral("\uFFFD\uFFFDok\x1A");
-    // Half of 太 alone: an update without a separator; the rest completes it.
-    QTest::newRow("character cut between updates") << QByteArrayList{"\x91", "\xBE/*/z"} << false << "太" << "z";
+    // A lost segment resent later: the bursts of one update, however cut.
+    QTest::newRow("cut inside a character") << QByteArrayList{"\x91", "\xBE/*/z"} << false << "太" << "z";
+    QTest::newRow("cut before the separator") << QByteArrayList{"a\r\nb", "c/*/x"} << false << "a\nbc" << "x";
+    QTest::newRow("cut inside the separator") << QByteArrayList{"ab/", "*/xy"} << false << "ab" << "xy";
+    QTest::newRow("cut after the separator") << QByteArrayList{"ab/*/x\r", "\ny"} << false << "ab" << "x\ny";
+    QTest::newRow("a whole update replaces the one before")
+        << QByteArrayList{"ab/*/xy", "cd/*/z"} << false << "cd" << "z";
     QTest::newRow("last words, then close") << QByteArrayList{"last/*/words"} << true << "last" << "words";
 }
 
@@ -163,17 +169,19 @@ void ChatWindowTest::displayUpdates()
     QVERIFY(m_w->join(*m_server, QStringLiteral("太郎")));
     m_server->sendToAll("old/*/old");
     QTRY_COMPARE_WITH_TIMEOUT(m_w->Text4->toPlainText(), QStringLiteral("old"), 5000);
+    // Long enough that the next piece cannot continue the old update.
+    QTest::qWait(int(UpdateAssembly::kContinuation.count()) + 200);
 
     for (qsizetype i = 0; i < pieces.size(); ++i) {
         m_server->sendToAll(pieces[i]);
         if (!thenClose || i + 1 < pieces.size())
-            QTest::qWait(200); // a pause: each piece is an update of its own
+            QTest::qWait(200); // a pause: the pieces come as bursts of their own
     }
     if (thenClose) // right behind the last piece
         m_server->client(0)->disconnectFromHost();
     QTRY_COMPARE_WITH_TIMEOUT(m_w->status(), thenClose ? Say::serverClosed : Say::connected, 5000);
-    QCOMPARE(m_w->Text4->text(), text4); // as a copy gives it
-    QCOMPARE(m_w->Text3->text(), text3);
+    QTRY_COMPARE_WITH_TIMEOUT(m_w->Text4->text(), text4, 3000); // as a copy gives it
+    QTRY_COMPARE_WITH_TIMEOUT(m_w->Text3->text(), text3, 3000);
     QCOMPARE(m_w->Text2->isEnabled(), !thenClose);
     QCOMPARE(accessibleName(m_w->SB), m_w->status()); // a screen reader hears what the status bar says
 }

@@ -206,10 +206,16 @@ void ConnectionTest::unansweredWaitIsCheap()
     const auto counting = connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
                                   this, [&sleeps] { ++sleeps; });
     const double cpuBefore = processCpuSeconds();
+    QElapsedTimer clock;
+    clock.start();
     w.Command2->click();
+    const qint64 elapsed = clock.elapsed();
     const double cpu = processCpuSeconds() - cpuBefore;
     disconnect(counting);
 
+    // Nothing else wakes the loop here, so the deadline alone ends the wait:
+    // more than 2 whole seconds of the clock, at most 3 s.
+    QVERIFY2(elapsed >= 2000 && elapsed < 3100, qPrintable(QStringLiteral("%1 ms").arg(elapsed)));
     // Woken by events and the deadline only, never by a clock tick.
     QVERIFY2(sleeps < 10, qPrintable(QStringLiteral("%1 wake-ups").arg(sleeps)));
     QVERIFY2(cpu < 0.1, qPrintable(QStringLiteral("CPU %1 s").arg(cpu)));

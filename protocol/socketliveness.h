@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+#include <chrono>
+
+// A hub whose PC loses power or whose cable is pulled sends nothing more:
+// no close, no reset. Without help the connection would look alive for
+// ever when idle, and for about 15 minutes after a send. These settings
+// make the system give up on such a connection quickly and report it as an
+// error, while a hub that merely stays silent (it answers the probes) is
+// never dropped.
+namespace SocketLiveness {
+
+// An idle connection is probed after kIdle, then every kInterval, and given
+// up after kProbes probes without an answer.
+inline constexpr std::chrono::seconds kIdle{10};
+inline constexpr std::chrono::seconds kInterval{5};
+inline constexpr int kProbes = 3;
+// Sent data that stays unacknowledged this long ends the connection.
+inline constexpr std::chrono::seconds kUnacknowledgedLimit{15};
+
+// Applies the settings to a connected socket; false with a description
+// when the system refused one of them.
+bool apply(qintptr socketDescriptor, QString *errorText = nullptr);
+
+// Bytes handed to the system that the peer has not acknowledged yet, or -1
+// where the platform cannot tell.
+qint64 unacknowledgedBytes(qintptr socketDescriptor);
+
+} // namespace SocketLiveness

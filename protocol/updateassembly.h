@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+
+#include <chrono>
+
+// Joins the bursts in which one display update can reach us. A segment
+// lost on the LAN is resent 200 ms or more later, so one update may come
+// as two bursts with a pause between them. The hub always sends whole
+// updates (members "/*/" chat): a burst that cannot be one (it holds no
+// "/*/"), or any burst after such a one, continues the update before it
+// when its first piece comes within kContinuation of that update's last.
+class UpdateAssembly final
+{
+public:
+    static constexpr std::chrono::milliseconds kContinuation{1000};
+
+    // What to do with update() after a burst: show it, or wait for the
+    // rest (it has no "/*/" yet) until kContinuation has passed.
+    enum class Next { Show, Wait };
+
+    // A burst of text (from `bytes` bytes) whose first piece came at
+    // firstPieceMs and last at lastPieceMs, on a monotonic clock. An update
+    // that would grow beyond maxChars starts afresh instead.
+    Next add(const QString &burst, qint64 bytes, qint64 firstPieceMs, qint64 lastPieceMs, qsizetype maxChars);
+
+    // The whole update so far, and the bytes it came from.
+    const QString &update() const { return m_update; }
+    qint64 bytes() const { return m_bytes; }
+    void clear();
+
+private:
+    QString m_update;
+    qint64 m_bytes = 0;
+    qint64 m_lastPieceMs = -1;
+    bool m_hasSeparator = false;
+};

@@ -1,0 +1,204 @@
+// A hub whose PC loses power: over a link into a network namespace of the
+// test's own, the hub's address is removed so that nothing answers any
+// more, as when its cable is pulled. Needs root (CI runs as root); skipped
+// with the reason elsewhere.
+#include "chatsocket.h"
+#include "mainwindowharness.h"
+#include "socketliveness.h"
+#include "testsupport.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTest>
+
+#ifdef Q_OS_LINUX
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
+namespace {
+// The two ends of the link: this process stays in its own namespace on
+// kNear; the hub lives in the new namespace on kFar.
+const QString kNear = QStringLiteral("10.213.77.1");
+const QString kFar = QStringLiteral("10.213.77.2");
+constexpr quint16 kHubPort = 5000;
+
+bool ip(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral("ip"), arguments);
+    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit
+           && process.exitCode() == 0;
+}
+
+// A network namespace with a veth link to this one; removed with all it
+// holds when the object goes.
+class HubNamespace final
+{
+public:
+    HubNamespace()
+        : m_name(QStringLiteral("wlhub%1").arg(QCoreApplication::applicationPid()))
+        , m_near(QStringLiteral("wl%1a").arg(QCoreApplication::applicationPid() % 100000))
+        , m_far(QStringLiteral("wl%1b").arg(QCoreApplication::applicationPid() % 100000))
+    {
+        m_ready = ip({"netns", "add", m_name})
+                  && ip({"link", "add", m_near, "type", "veth", "peer", "name", m_far, "netns", m_name})
+                  && ip({"addr", "add", kNear + "/30", "dev", m_near}) && ip({"link", "set", m_near, "up"})
+                  && ip({"-n", m_name, "addr", "add", kFar + "/30", "dev", m_far})
+                  && ip({"-n", m_name, "link", "set", m_far, "up"}) && ip({"-n", m_name, "link", "set", "lo", "up"});
+    }
+    ~HubNamespace()
+    {
+        if (m_hub.state() != QProcess::NotRunning) {
+            m_hub.kill();
+            m_hub.waitForFinished(5000);
+        }
+        ip({"link", "del", m_near}); // takes its peer along
+        ip({"netns", "del", m_name});
+    }
+    bool isReady() const { return m_ready; }
+
+    // The stand-in hub inside the namespace, logging what it receives.
+    bool startHub()
+    {
+        m_hub.setProcessChannelMode(QProcess::MergedChannels);
+        m_hub.start(QStringLiteral("ip"), {"netns", "exec", m_name, QStringLiteral(DEMOHUB_EXE), "--address", kFar,
+                                           "--port", QString::number(kHubPort), "--log"});
+        return QTest::qWaitFor([this] { return log().contains("listening"); }, 10000);
+    }
+    QString log()
+    {
+        m_log += QString::fromUtf8(m_hub.readAll());
+        return m_log;
+    }
+    // From now on nothing answers: no close, no reset.
+    bool vanish() { return ip({"-n", m_name, "addr", "del", kFar + "/30", "dev", m_far}); }
+
+private:
+    QString m_name, m_near, m_far;
+    QProcess m_hub;
+    QString m_log;
+    bool m_ready = false;
+};
+
+bool canMakeNamespaces()
+{
+#ifdef Q_OS_LINUX
+    return geteuid() == 0 && ip({"-V"});
+#else
+    return false;
+#endif
+}
+} // namespace
+
+class VanishedHubTest final : public QObject
+{
+    Q_OBJECT
+private slots:
+    void livenessSettingsApply();
+    void vanishedHubIsNoticedAndNothingIsLost();
+};
+
+void VanishedHubTest::livenessSettingsApply()
+{
+    LoopbackServer server;
+    ChatSocket socket;
+    socket.setRemoteHost(QStringLiteral("127.0.0.1"));
+    socket.setRemotePort(server.port());
+    QVERIFY(socket.connectToRemote());
+    QTRY_VERIFY_WITH_TIMEOUT(socket.isConnected(), 5000);
+    // The socket layer applied them on connecting; applying again must work.
+    auto *tcp = socket.findChild<QTcpSocket *>();
+    QVERIFY(tcp);
+    QString problem;
+    QVERIFY2(SocketLiveness::apply(tcp->socketDescriptor(), &problem), qPrintable(problem));
+#ifdef Q_OS_LINUX
+    auto read = [&](int level, int name) {
+        int value = -1;
+        socklen_t size = sizeof value;
+        getsockopt(int(tcp->socketDescriptor()), level, name, &value, &size);
+        return value;
+    };
+    QCOMPARE(read(SOL_SOCKET, SO_KEEPALIVE), 1);
+    QCOMPARE(read(IPPROTO_TCP, TCP_KEEPIDLE), 10);
+    QCOMPARE(read(IPPROTO_TCP, TCP_KEEPINTVL), 5);
+    QCOMPARE(read(IPPROTO_TCP, TCP_KEEPCNT), 3);
+    QCOMPARE(read(IPPROTO_TCP, TCP_USER_TIMEOUT), 15000);
+    // Everything sent on a live connection is acknowledged at once.
+    QVERIFY(socket.sendData(QStringLiteral("NormalTelx/*/~127.0.0.1"), nullptr, QStringLiteral("x")));
+    QTRY_COMPARE_WITH_TIMEOUT(SocketLiveness::unacknowledgedBytes(tcp->socketDescriptor()), 0, 5000);
+#endif
+}
+
+void VanishedHubTest::vanishedHubIsNoticedAndNothingIsLost()
+{
+    if (!canMakeNamespaces())
+        QSKIP("needs root and iproute2 to make a network namespace of its own");
+    HubNamespace link;
+    QVERIFY2(link.isReady(), "could not make the namespace and its link");
+    QVERIFY(link.startHub());
+
+    ScopedWorkDir dir;
+    writeRecords({makeRecord(-1, QStringLiteral("HubPC"), kFar)});
+    MainWindowHarness idle(kHubPort), talking(kHubPort);
+    for (MainWindowHarness *w : {&idle, &talking}) {
+        w->Text1->setText(w == &idle ? QStringLiteral("静香") : QStringLiteral("太郎"));
+        w->Command2->click();
+        QTRY_COMPARE_WITH_TIMEOUT(w->status(), Say::connected, 5000);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(talking.Text3->text().contains(QStringLiteral("太郎")), 5000);
+    // Received and acknowledged long before the hub goes: never given back.
+    idle.Text2->setText(QStringLiteral("こんにちは"));
+    idle.Command1->click();
+    QTRY_VERIFY_WITH_TIMEOUT(link.log().contains(QStringLiteral("こんにちは")), 5000);
+
+    // A hub that stays silent but is there answers the probes: kept.
+    using namespace std::chrono;
+    const auto probing = SocketLiveness::kIdle + SocketLiveness::kInterval * SocketLiveness::kProbes;
+    QTest::qWait(int(duration_cast<milliseconds>(probing).count()) + 1000);
+    QCOMPARE(idle.status(), Say::connected);
+    QCOMPARE(talking.status(), Say::connected);
+
+    QVERIFY(link.vanish());
+    QElapsedTimer sinceVanished;
+    sinceVanished.start();
+    talking.Text2->setText(QStringLiteral("誰かいますか"));
+    talking.Command1->click();
+    QElapsedTimer sinceSent;
+    sinceSent.start();
+    QCOMPARE(talking.Text2->text(), QString()); // handed to the system, as far as anyone can tell
+    QTest::qWait(500);
+    talking.Text2->setText(QStringLiteral("もしもし")); // typed meanwhile
+
+    qint64 talkingLostMs = -1, idleLostMs = -1;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            if (talkingLostMs < 0 && talking.Command2->isEnabled())
+                talkingLostMs = sinceSent.elapsed();
+            if (idleLostMs < 0 && idle.Command2->isEnabled())
+                idleLostMs = sinceVanished.elapsed();
+            return talkingLostMs >= 0 && idleLostMs >= 0;
+        },
+        40000));
+    qInfo("lost noticed: %lld ms after the send, %lld ms after vanishing while idle", talkingLostMs, idleLostMs);
+    QVERIFY2(talkingLostMs <= 20000, qPrintable(QString::number(talkingLostMs)));
+    QVERIFY2(idleLostMs <= 30000, qPrintable(QString::number(idleLostMs)));
+
+    // The error path: a clear status, connect enabled, chat controls off.
+    for (MainWindowHarness *w : {&idle, &talking}) {
+        QVERIFY2(w->status().startsWith(QStringLiteral("Wisphubから応答がありません")), qPrintable(w->status()));
+        QVERIFY(!w->Text2->isEnabled() && !w->Command1->isEnabled() && !w->Command3->isEnabled());
+    }
+    // The message the hub never had is back, before what was typed since.
+    QCOMPARE(talking.Text2->text(), QStringLiteral("誰かいますか もしもし"));
+    QVERIFY(talking.status().endsWith(QStringLiteral("（届かなかった発言を送信文に戻しました）")));
+    QVERIFY(!link.log().contains(QStringLiteral("誰かいますか")));
+    QCOMPARE(idle.Text2->text(), QString());
+    QCOMPARE(idle.status(), QStringLiteral("Wisphubから応答がありません（接続が切れました）"));
+}
+
+QTEST_MAIN(VanishedHubTest)
+#include "tst_vanishedhub.moc"
