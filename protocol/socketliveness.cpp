@@ -18,6 +18,9 @@ namespace SocketLiveness {
 
 namespace {
 #ifdef Q_OS_WIN
+// From the Windows SDK's ws2ipdef.h; older mingw-w64 headers lack them.
+constexpr int kTcpMaxRetransmissionTime = 5; // TCP_MAXRT
+constexpr int kTcpKeepCount = 16;            // TCP_KEEPCNT
 using Handle = SOCKET;
 QString lastError()
 {
@@ -49,12 +52,18 @@ bool apply(qintptr socketDescriptor, QString *errorText)
     const int limit = int(kUnacknowledgedLimit.count());
     bool ok = setOption(socket, SOL_SOCKET, SO_KEEPALIVE, 1, "SO_KEEPALIVE", errorText);
 #ifdef Q_OS_WIN
-    // Per-socket settings of Windows 10 and later; TCP_MAXRT bounds the
-    // retransmission of sent data, in seconds.
-    ok = ok && setOption(socket, IPPROTO_TCP, TCP_KEEPIDLE, idle, "TCP_KEEPIDLE", errorText);
-    ok = ok && setOption(socket, IPPROTO_TCP, TCP_KEEPINTVL, interval, "TCP_KEEPINTVL", errorText);
-    ok = ok && setOption(socket, IPPROTO_TCP, TCP_KEEPCNT, kProbes, "TCP_KEEPCNT", errorText);
-    ok = ok && setOption(socket, IPPROTO_TCP, TCP_MAXRT, limit, "TCP_MAXRT", errorText);
+    // Idle time and interval in milliseconds; the probe count (Windows 10
+    // 1703 and later) and TCP_MAXRT, which bounds the retransmission of
+    // sent data, in seconds.
+    tcp_keepalive values{1, ULONG(idle * 1000), ULONG(interval * 1000)};
+    DWORD returned = 0;
+    if (ok && WSAIoctl(socket, SIO_KEEPALIVE_VALS, &values, sizeof values, nullptr, 0, &returned, nullptr, nullptr) != 0) {
+        ok = false;
+        if (errorText)
+            *errorText = QStringLiteral("SIO_KEEPALIVE_VALS: %1").arg(lastError());
+    }
+    ok = ok && setOption(socket, IPPROTO_TCP, kTcpKeepCount, kProbes, "TCP_KEEPCNT", errorText);
+    ok = ok && setOption(socket, IPPROTO_TCP, kTcpMaxRetransmissionTime, limit, "TCP_MAXRT", errorText);
 #else
     ok = ok && setOption(socket, IPPROTO_TCP, TCP_KEEPIDLE, idle, "TCP_KEEPIDLE", errorText);
     ok = ok && setOption(socket, IPPROTO_TCP, TCP_KEEPINTVL, interval, "TCP_KEEPINTVL", errorText);
