@@ -152,7 +152,7 @@ void VanishedHubTest::vanishedHubIsNoticedAndNothingIsLost()
     talking.Command1->click();
     QElapsedTimer sinceSent;
     sinceSent.start();
-    QCOMPARE(talking.Text2->text(), QString()); // handed to the system, as hubSide as anyone can tell
+    QCOMPARE(talking.Text2->text(), QString()); // handed to the system, as far as anyone can tell
     QTest::qWait(500);
     talking.Text2->setText(QStringLiteral("もしもし")); // typed meanwhile
 
