@@ -21,6 +21,7 @@ namespace {
 // From the Windows SDK's ws2ipdef.h; older mingw-w64 headers lack them.
 constexpr int kTcpMaxRetransmissionTime = 5; // TCP_MAXRT
 constexpr int kTcpKeepCount = 16;            // TCP_KEEPCNT
+constexpr int kWindowsDefaultProbes = 10;
 using Handle = SOCKET;
 QString lastError()
 {
@@ -38,8 +39,11 @@ bool setOption(Handle socket, int level, int name, int value, const char *what, 
 {
     if (setsockopt(socket, level, name, reinterpret_cast<const char *>(&value), sizeof value) == 0)
         return true;
-    if (errorText)
-        *errorText = QStringLiteral("%1: %2").arg(QLatin1String(what), lastError());
+    if (errorText) {
+        if (!errorText->isEmpty())
+            *errorText += QStringLiteral("; ");
+        *errorText += QStringLiteral("%1: %2").arg(QLatin1String(what), lastError());
+    }
     return false;
 }
 } // namespace
@@ -52,18 +56,28 @@ bool apply(qintptr socketDescriptor, QString *errorText)
     const int limit = int(kUnacknowledgedLimit.count());
     bool ok = setOption(socket, SOL_SOCKET, SO_KEEPALIVE, 1, "SO_KEEPALIVE", errorText);
 #ifdef Q_OS_WIN
-    // Idle time and interval in milliseconds; the probe count (Windows 10
-    // 1703 and later) and TCP_MAXRT, which bounds the retransmission of
-    // sent data, in seconds.
-    tcp_keepalive values{1, ULONG(idle * 1000), ULONG(interval * 1000)};
-    DWORD returned = 0;
-    if (ok && WSAIoctl(socket, SIO_KEEPALIVE_VALS, &values, sizeof values, nullptr, 0, &returned, nullptr, nullptr) != 0) {
+    // Idle time and interval in milliseconds. The probe count can be set
+    // from Windows 10 1703 on; elsewhere (and under Wine) Windows sends ten
+    // probes, so they go at a shorter interval to give up as early.
+    auto keepAliveEvery = [&](ULONG intervalMs) {
+        tcp_keepalive values{1, ULONG(idle * 1000), intervalMs};
+        DWORD returned = 0;
+        return WSAIoctl(socket, SIO_KEEPALIVE_VALS, &values, sizeof values, nullptr, 0, &returned, nullptr, nullptr) == 0;
+    };
+    if (ok && !keepAliveEvery(ULONG(interval * 1000))) {
         ok = false;
         if (errorText)
             *errorText = QStringLiteral("SIO_KEEPALIVE_VALS: %1").arg(lastError());
     }
-    ok = ok && setOption(socket, IPPROTO_TCP, kTcpKeepCount, kProbes, "TCP_KEEPCNT", errorText);
-    ok = ok && setOption(socket, IPPROTO_TCP, kTcpMaxRetransmissionTime, limit, "TCP_MAXRT", errorText);
+    QString missing; // settings this system lacks, with their stand-ins
+    if (ok && !setOption(socket, IPPROTO_TCP, kTcpKeepCount, kProbes, "TCP_KEEPCNT", &missing))
+        ok = keepAliveEvery(ULONG(interval * 1000 * kProbes / kWindowsDefaultProbes));
+    // Unacknowledged data: Windows gives up after five retransmissions
+    // (about 20 s) by default; TCP_MAXRT makes it exact where it exists.
+    if (!setOption(socket, IPPROTO_TCP, kTcpMaxRetransmissionTime, limit, "TCP_MAXRT", &missing))
+        missing += QStringLiteral(" (the system's own limit applies)");
+    if (ok && errorText)
+        *errorText = missing;
 #else
     ok = ok && setOption(socket, IPPROTO_TCP, TCP_KEEPIDLE, idle, "TCP_KEEPIDLE", errorText);
     ok = ok && setOption(socket, IPPROTO_TCP, TCP_KEEPINTVL, interval, "TCP_KEEPINTVL", errorText);

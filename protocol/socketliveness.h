@@ -21,7 +21,8 @@ inline constexpr int kProbes = 3;
 inline constexpr std::chrono::seconds kUnacknowledgedLimit{15};
 
 // Applies the settings to a connected socket; false with a description
-// when the system refused one of them.
+// when the system refused one of them. Where an optional setting is
+// missing and a stand-in took its place, true, and errorText names it.
 bool apply(qintptr socketDescriptor, QString *errorText = nullptr);
 
 // Bytes handed to the system that the peer has not acknowledged yet, or -1

@@ -60,7 +60,6 @@ void MainLayoutTest::twipsConversion_data()
     // To the nearest pixel, not cut: 22 twips are 1.47 px, 23 are 1.53.
     QTest::newRow("rounded down") << 96.0 << 22.0 << 1;
     QTest::newRow("rounded up") << 96.0 << 23.0 << 2;
-    QTest::newRow("Text1 width, rounded up") << 96.0 << 1452.0 << 97;
     QTest::newRow("negative, rounded") << 96.0 << -23.0 << -2;
 }
 
