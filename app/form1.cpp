@@ -394,7 +394,7 @@ void form1::connectionLost(const QString &description)
         if (!Text2->text().isEmpty())
             undelivered << Text2->text();
         Text2->setText(undelivered.join(u' '));
-        SB->setSimpleText(description + QStringLiteral("（届かなかった発言を送信文に戻しました）"));
+        SB->setSimpleText(description + QStringLiteral("。発言を送信文に戻しました"));
     }
     Command2->setEnabled(true);
     WSock->close();
@@ -429,7 +429,7 @@ void form1::sendStep()
     // Peers would see "?" in its place: the text stays for the user to mend.
     const QString unsendable = Cp932::unencodable(text);
     if (!unsendable.isEmpty()) {
-        SB->setSimpleText(QStringLiteral("「%1」は送信できない文字です。ほかの文字に直してください").arg(unsendable));
+        SB->setSimpleText(QStringLiteral("「%1」は送信できない文字です").arg(unsendable));
         return;
     }
     const QString message = text.isEmpty() ? ChatMessages::refreshRequest(WSock->localIP())

@@ -21,7 +21,7 @@ QString describe(const QTcpSocket &socket, bool wasConnected)
     // An established connection that times out: the hub stopped answering
     // (its PC lost power, a cable was pulled), as the liveness checks found.
     if (wasConnected && socket.error() == QAbstractSocket::SocketTimeoutError)
-        return QStringLiteral("Wisphubから応答がありません（接続が切れました）");
+        return QStringLiteral("Wisphubから応答がなくなりました");
     switch (socket.error()) {
     case QAbstractSocket::ConnectionRefusedError:
         return QStringLiteral("接続が拒否されました");
