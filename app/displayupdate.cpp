@@ -7,20 +7,33 @@
 namespace {
 // Server text may end its lines with CR LF, LF or a lone CR. The text field
 // shows each as one line break, and one LF is what it counts as one
-// position, so what is selected is what is copied.
-QString forDisplay(QString text)
+// position, so what is selected is what is copied. One pass, one copy.
+QString forDisplay(QStringView text)
 {
-    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+    QString shown(text.size(), Qt::Uninitialized);
+    QChar *out = shown.data();
+    const QChar *in = text.data();
+    const QChar *const end = in + text.size();
+    while (in != end) {
+        const QChar c = *in++;
+        if (c == u'\r') {
+            *out++ = u'\n';
+            if (in != end && *in == u'\n')
+                ++in;
+        } else {
+            *out++ = c;
+        }
+    }
+    shown.truncate(out - shown.constData());
+    return shown;
 }
 } // namespace
 
-void showDisplayUpdate(const QString &received, DisplayField *text4, DisplayField *text3)
+bool showDisplayUpdate(const QString &received, DisplayField *text4, DisplayField *text3)
 {
-    text4->setText(QString());
-    text3->setText(QString());
+    // Each field ends as if emptied and filled again; a field applies only
+    // what changed, so what stays keeps its place.
     const ChatMessages::DisplayUpdate update = ChatMessages::splitDisplayUpdate(received);
-    if (!update.valid)
-        return;
-    text4->setText(forDisplay(update.first));
-    text3->setText(forDisplay(update.second));
+    text4->setText(update.valid ? forDisplay(update.first) : QString());
+    return text3->setText(update.valid ? forDisplay(update.second) : QString());
 }

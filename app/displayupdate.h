@@ -4,6 +4,7 @@
 
 class DisplayField;
 
-// The display step: both fields emptied, then filled from the text before
-// and after the first "/*/". Data without the separator leaves them empty.
-void showDisplayUpdate(const QString &received, DisplayField *text4, DisplayField *text3);
+// The display step: both fields show the text before and after the first
+// "/*/"; data without the separator leaves them empty. True when the
+// conversation (text3) changed.
+bool showDisplayUpdate(const QString &received, DisplayField *text4, DisplayField *text3);

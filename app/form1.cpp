@@ -446,10 +446,9 @@ void form1::sendStep()
 
 void form1::WSock_DataArrival(qint64 /*bytesTotal*/)
 {
-    const QString conversationBefore = Text3->shownText();
-    showDisplayUpdate(WSock->getData(), Text4, Text3);
+    const bool conversationChanged = showDisplayUpdate(WSock->getData(), Text4, Text3);
     // New lines while the user works in another window: ask for attention.
-    if (!isActiveWindow() && Text3->shownText() != conversationBefore)
+    if (!isActiveWindow() && conversationChanged)
         m_requestAttention(this);
 }
 

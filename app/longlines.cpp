@@ -39,3 +39,33 @@ qsizetype LongLines::toOriginal(qsizetype shownPosition) const
     const auto before = std::lower_bound(m_breaks.cbegin(), m_breaks.cend(), shownPosition);
     return shownPosition - (before - m_breaks.cbegin());
 }
+
+qsizetype LongLines::toShown(qsizetype originalPosition) const
+{
+    // The k-th break stands at shown position b, before original position b - k.
+    qsizetype low = 0, high = m_breaks.size();
+    while (low < high) {
+        const qsizetype middle = (low + high) / 2;
+        if (m_breaks[middle] - middle <= originalPosition)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return originalPosition + low;
+}
+
+LongLines::Splice LongLines::replace(qsizetype from, qsizetype to, const QString &lines, qsizetype maxChars)
+{
+    const LongLines part = cut(lines, maxChars);
+    Splice splice{toShown(from), toShown(to), part.m_shown};
+    const auto firstAfter = std::lower_bound(m_breaks.begin(), m_breaks.end(), splice.shownTo);
+    const qsizetype shift = part.m_shown.size() - (splice.shownTo - splice.shownFrom);
+    QList<qsizetype> breaks(m_breaks.cbegin(), std::lower_bound(m_breaks.cbegin(), m_breaks.cend(), splice.shownFrom));
+    for (const qsizetype at : part.m_breaks)
+        breaks.append(splice.shownFrom + at);
+    for (auto it = firstAfter; it != m_breaks.end(); ++it)
+        breaks.append(*it + shift);
+    m_breaks = std::move(breaks);
+    m_shown.replace(splice.shownFrom, splice.shownTo - splice.shownFrom, part.m_shown);
+    return splice;
+}

@@ -19,8 +19,21 @@ public:
     const QString &shown() const { return m_shown; }
     // Where the added breaks stand in shown(), ascending.
     const QList<qsizetype> &breaks() const { return m_breaks; }
-    // A position in shown() as a position in the original text.
+    // A position in shown() as a position in the original text, and back.
     qsizetype toOriginal(qsizetype shownPosition) const;
+    qsizetype toShown(qsizetype originalPosition) const;
+
+    // Replaces the original text's [from, to) with `lines`; from and to lie
+    // at line starts (or the end), and `lines` is whole lines, so the rest
+    // keeps its cuts. Gives the part of shown() that was replaced, and
+    // what it became.
+    struct Splice
+    {
+        qsizetype shownFrom;
+        qsizetype shownTo;
+        QString shownLines;
+    };
+    Splice replace(qsizetype from, qsizetype to, const QString &lines, qsizetype maxChars = kMaxChars);
 
 private:
     QString m_shown;

@@ -120,6 +120,62 @@ void benchDisplayStep()
                   "≤ 2 (linear)", growth <= 2.0};
 }
 
+// An update of a 1 MB conversation that adds or drops lines at its ends,
+// against the least a full replace needs (decode, split, two plain-text
+// replaces of bare fields). Wispleaf's figure is the display step on the
+// decoded update, from the field showing the old conversation.
+void benchChangedLines()
+{
+    form1 window(5000);
+    window.show();
+    auto *text4 = window.findChild<DisplayField *>("Text4");
+    auto *text3 = window.findChild<DisplayField *>("Text3");
+    QWidget bare;
+    auto *bare4 = new QPlainTextEdit(&bare);
+    auto *bare3 = new QPlainTextEdit(&bare);
+    bare.show();
+    QStringList lines;
+    for (int i = 0; lines.join("\r\n").size() < 512 * 1024; ++i) // 1 MB in code page 932
+        lines << QStringLiteral("山田%1: 今日の会議は10時からです。The meeting starts at 10, room 3.").arg(i);
+    const QString members = QStringLiteral("参加者1\r\n参加者2/*/");
+    const QString old = members + lines.join("\r\n");
+    const QStringList shapes{"one line appended", "one appended, the oldest dropped", "one line prepended",
+                             "a whole new text"};
+    for (const QString &shape : shapes) {
+        QStringList changed = lines;
+        if (shape == "one line prepended")
+            changed.prepend(QStringLiteral("新しい行"));
+        else if (shape == "a whole new text")
+            changed.replaceInStrings(QStringLiteral("会議"), QStringLiteral("打合"));
+        else
+            changed << QStringLiteral("新しい行");
+        if (shape.contains("oldest"))
+            changed.removeFirst();
+        const QByteArray update = Cp932::encode(members + changed.join("\r\n"));
+        QList<double> ours, reference;
+        for (int i = 0; i < std::max(3, g_repeats * 7); ++i) {
+            showDisplayUpdate(old, text4, text3);
+            QCoreApplication::processEvents();
+            const QString decoded = Cp932::decode(update);
+            ours << millisecondsOf([&] {
+                showDisplayUpdate(decoded, text4, text3);
+                QCoreApplication::processEvents();
+            });
+            reference << millisecondsOf([&] {
+                const QString text = Cp932::decode(update);
+                const qsizetype at = text.indexOf(QStringLiteral("/*/"));
+                bare4->setPlainText(text.left(at));
+                bare3->setPlainText(text.mid(at + 3));
+                QCoreApplication::processEvents();
+            });
+        }
+        const double limit = shape == "a whole new text" ? 1.1 : 0.1;
+        g_rows << Row{QStringLiteral("update of a 1 MB conversation, %1").arg(shape), median(ours), median(reference),
+                      "ms", "decode + split + 2 setPlainText, bare fields",
+                      QStringLiteral("≤ %1× reference").arg(limit), median(ours) <= limit * median(reference)};
+    }
+}
+
 // How long the window stays busy after an update of 10 MB that is one
 // line: from the bytes to both fields laid out and painted, against the
 // least an update needs (decode and split).
@@ -468,6 +524,7 @@ int main(int argc, char *argv[])
     benchEncode();
     if (app.arguments().contains(QStringLiteral("--vanished-hub")))
         benchVanishedHub();
+    benchChangedLines();
     if (app.arguments().contains(QStringLiteral("--encode-only"))) {
         printTable();
         return 0;

@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const QString text = decoder.decode(QByteArrayView(reinterpret_cast<const char *>(data + at), qsizetype(length)));
         const ChatMessages::DisplayUpdate update = ChatMessages::splitDisplayUpdate(text);
         if (update.valid) {
-            if (update.first + QStringLiteral("/*/") + update.second != text)
+            if (update.first.toString() + QStringLiteral("/*/") + update.second.toString() != text)
                 abort();
             if (update.first.contains(QStringLiteral("/*/")))
                 abort();

@@ -30,12 +30,12 @@ QString refreshRequest(const QString &localAddress)
     return compose(u"/Reflesh/", QString(), localAddress);
 }
 
-DisplayUpdate splitDisplayUpdate(const QString &received)
+DisplayUpdate splitDisplayUpdate(QStringView received)
 {
     const qsizetype at = received.indexOf(kUpdateSeparator);
     if (at < 0)
         return {};
-    return {received.left(at), received.mid(at + kUpdateSeparator.size()), true};
+    return {received.first(at), received.sliced(at + kUpdateSeparator.size()), true};
 }
 
 } // namespace ChatMessages

@@ -14,14 +14,15 @@ QString entryRequest(const QString &userName, const QString &localAddress);
 QString chatMessage(const QString &text, const QString &localAddress);
 QString refreshRequest(const QString &localAddress);
 
+// Views into the received text: they live as long as it does.
 struct DisplayUpdate
 {
-    QString first;   // before the first "/*/"
-    QString second;  // after it, to the end
+    QStringView first;   // before the first "/*/"
+    QStringView second;  // after it, to the end
     bool valid = false; // false when there was no "/*/" at all
 };
 
 // Without a separator the data is not an update: both texts stay empty.
-DisplayUpdate splitDisplayUpdate(const QString &received);
+DisplayUpdate splitDisplayUpdate(QStringView received);
 
 } // namespace ChatMessages

@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QScrollBar>
 #include <QInputMethodEvent>
 #include <QTextBlock>
 #include <QApplication>
@@ -27,6 +28,8 @@ private slots:
     void displayUpdates();
     void copyGivesWhatIsSelected_data();
     void copyGivesWhatIsSelected();
+    void readerKeepsTheirPlace_data();
+    void readerKeepsTheirPlace();
     void attentionWhenTheConversationChangesUnseen();
     void screenReaderNames();
     void tabOrderWhileJoined();
@@ -235,6 +238,55 @@ void ChatWindowTest::copyGivesWhatIsSelected()
     field->selectAll();
     field->copy();
     QCOMPARE(QGuiApplication::clipboard()->text(), copied);
+}
+
+void ChatWindowTest::readerKeepsTheirPlace_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QString>("view");
+    for (const char *change : {"appended", "oldest dropped, one appended", "prepended"}) {
+        for (const char *view : {"middle", "end", "selection"})
+            QTest::addRow("%s, %s", change, view) << change << view;
+    }
+}
+
+void ChatWindowTest::readerKeepsTheirPlace()
+{
+    QFETCH(QString, change);
+    QFETCH(QString, view);
+    QStringList lines;
+    for (int i = 0; i < 300; ++i)
+        lines << QStringLiteral("%1: 会議は10時からです。").arg(i);
+    auto show = [this](const QStringList &conversation) {
+        m_server->sendToAll(Cp932::encode("m/*/" + conversation.join("\r\n")));
+        return QTest::qWaitFor([&] { return m_w->Text3->text() == conversation.join(u'\n'); }, 5000);
+    };
+    QVERIFY(m_w->join(*m_server, QStringLiteral("太郎")));
+    QVERIFY(show(lines));
+    DisplayField *field = m_w->Text3;
+    QScrollBar *bar = field->verticalScrollBar();
+    bar->setValue(view == "end" ? bar->maximum() : bar->maximum() / 2);
+    if (view == "selection") {
+        QTextCursor line(field->document()->findBlockByNumber(150));
+        line.select(QTextCursor::BlockUnderCursor);
+        field->setTextCursor(line);
+    }
+    const QString topLine = field->cursorForPosition(QPoint(0, 0)).block().text();
+    const QString selected = field->textCursor().selectedText();
+
+    if (change != "prepended")
+        lines << QStringLiteral("new");
+    if (change == "prepended")
+        lines.prepend(QStringLiteral("new"));
+    if (change.startsWith("oldest"))
+        lines.removeFirst();
+    QVERIFY(show(lines));
+    if (view == "end") {
+        QCOMPARE(bar->value(), bar->maximum()); // new lines come into view
+    } else {
+        QCOMPARE(field->cursorForPosition(QPoint(0, 0)).block().text(), topLine);
+        QCOMPARE(field->textCursor().selectedText(), selected);
+    }
 }
 
 void ChatWindowTest::attentionWhenTheConversationChangesUnseen()

@@ -1,3 +1,4 @@
+#include "lineedits.h"
 #include "longlines.h"
 #include "mainlayout.h"
 #include "twips.h"
@@ -14,6 +15,8 @@ private slots:
     void twipsConversion();
     void longLinesCutForDisplay_data();
     void longLinesCutForDisplay();
+    void changedLinesOnly_data();
+    void changedLinesOnly();
 };
 
 void MainLayoutTest::proportionsOfTheClientArea()
@@ -103,6 +106,54 @@ void MainLayoutTest::longLinesCutForDisplay()
         }
     }
     QCOMPARE(original, text);
+}
+
+void MainLayoutTest::changedLinesOnly_data()
+{
+    QTest::addColumn<QString>("old");
+    QTest::addColumn<QString>("now");
+    QTest::addColumn<int>("edits"); // -1: replaced whole
+    QString log;
+    for (int i = 0; i < 40; ++i)
+        log += QStringLiteral("line %1: abcdefghijklmnop\n").arg(i);
+    const QString first = log.first(log.indexOf(u'\n') + 1);
+    QTest::newRow("the same") << log << log << 0;
+    QTest::newRow("a line appended") << log << log + "new\n" << 1;
+    QTest::newRow("an unfinished last line grows") << log + "ne" << log + "new\nmore" << 1;
+    QTest::newRow("a line prepended") << log << "new\n" + log << 1;
+    QTest::newRow("a line changed inside") << log << QString(log).replace("line 20:", "line 20!") << 1;
+    QTest::newRow("the oldest dropped, one appended") << log << log.sliced(first.size()) + "new\n" << 2;
+    QTest::newRow("dropped and appended, unfinished end") << log + "ne" << log.sliced(first.size()) + "new\nx" << 2;
+    QTest::newRow("a whole new text") << log << QString(log).replace(u'a', u'b') << -1;
+    QTest::newRow("from empty") << "" << log << -1;
+}
+
+void MainLayoutTest::changedLinesOnly()
+{
+    QFETCH(QString, old);
+    QFETCH(QString, now);
+    QFETCH(int, edits);
+    const auto found = LineEdits::between(old, now);
+    QCOMPARE(found ? int(found->size()) : -1, edits);
+    if (!found)
+        return;
+    // Applied last first, the edits give the new text, and every edit
+    // replaces whole lines with whole lines.
+    QString result = old;
+    LongLines lines = LongLines::cut(old, 4);
+    auto atLineStart = [](const QString &text, qsizetype at) { return at == 0 || at == text.size() || text[at - 1] == u'\n'; };
+    for (const LineEdits::Edit &edit : *found) {
+        QVERIFY(atLineStart(result, edit.from) && atLineStart(result, edit.to));
+        QVERIFY(atLineStart(now, edit.newFrom) && atLineStart(now, edit.newTo));
+        const QString replacement = now.sliced(edit.newFrom, edit.newTo - edit.newFrom);
+        result.replace(edit.from, edit.to - edit.from, replacement);
+        // The long-line cuts of the rest stay as a fresh cut would make them.
+        const LongLines::Splice splice = lines.replace(edit.from, edit.to, replacement, 4);
+        QCOMPARE(splice.shownLines, LongLines::cut(replacement, 4).shown());
+        QCOMPARE(lines.shown(), LongLines::cut(result, 4).shown());
+        QCOMPARE(lines.breaks(), LongLines::cut(result, 4).breaks());
+    }
+    QCOMPARE(result, now);
 }
 
 QTEST_APPLESS_MAIN(MainLayoutTest)

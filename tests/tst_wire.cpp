@@ -69,8 +69,8 @@ void WireTest::displayUpdateSplit()
     QFETCH(QString, second);
     const DisplayUpdate update = splitDisplayUpdate(received);
     QCOMPARE(update.valid, valid);
-    QCOMPARE(update.first, first);
-    QCOMPARE(update.second, second);
+    QCOMPARE(update.first.toString(), first);
+    QCOMPARE(update.second.toString(), second);
 }
 
 void WireTest::codePage932_data()
