@@ -75,20 +75,42 @@ QByteArray makeUpdate(int bytes)
     return encoded.left(bytes);
 }
 
+// The main window's two display fields, and two bare text fields of the
+// same size for the reference: the least an update needs.
+struct DisplayFields
+{
+    DisplayFields()
+    {
+        window.show();
+        bare4->setGeometry(420, 0, 180, 240);
+        bare3->setGeometry(0, 0, 420, 240);
+        bare.resize(600, 240);
+        bare.show();
+        QTest::qWait(50);
+    }
+    // Decode, split and two plain-text replaces.
+    void replaceBare(const QByteArray &update)
+    {
+        Cp932::Decoder decoder;
+        const QString text = decoder.decode(update);
+        const qsizetype at = text.indexOf(QStringLiteral("/*/"));
+        bare4->setPlainText(text.left(at));
+        bare3->setPlainText(text.mid(at + 3));
+        QCoreApplication::processEvents();
+    }
+
+    form1 window{5000};
+    DisplayField *text4 = window.findChild<DisplayField *>("Text4");
+    DisplayField *text3 = window.findChild<DisplayField *>("Text3");
+    QWidget bare;
+    QPlainTextEdit *bare4 = new QPlainTextEdit(&bare);
+    QPlainTextEdit *bare3 = new QPlainTextEdit(&bare);
+};
+
 void benchDisplayStep()
 {
-    form1 window(5000);
-    window.show();
-    auto *text4 = window.findChild<DisplayField *>("Text4");
-    auto *text3 = window.findChild<DisplayField *>("Text3");
-    QWidget bare;
-    auto *bare4 = new QPlainTextEdit(&bare);
-    auto *bare3 = new QPlainTextEdit(&bare);
-    bare4->setGeometry(420, 0, 180, 240);
-    bare3->setGeometry(0, 0, 420, 240);
-    bare.resize(600, 240);
-    bare.show();
-    QTest::qWait(50);
+    DisplayFields fields;
+    DisplayField *text4 = fields.text4, *text3 = fields.text3;
 
     QList<double> perKb;
     for (const int size : {1024, 64 * 1024, 1024 * 1024}) {
@@ -101,14 +123,7 @@ void benchDisplayStep()
                 showDisplayUpdate(decoder.decode(update), text4, text3);
                 QCoreApplication::processEvents();
             });
-            reference << millisecondsOf([&] {
-                Cp932::Decoder decoder;
-                const QString text = decoder.decode(update);
-                const qsizetype at = text.indexOf(QStringLiteral("/*/"));
-                bare4->setPlainText(text.left(at));
-                bare3->setPlainText(text.mid(at + 3));
-                QCoreApplication::processEvents();
-            });
+            reference << millisecondsOf([&] { fields.replaceBare(update); });
         }
         const double ms = median(ours), ref = median(reference);
         perKb << ms / (size / 1024.0);
@@ -126,14 +141,7 @@ void benchDisplayStep()
 // decoded update, from the field showing the old conversation.
 void benchChangedLines()
 {
-    form1 window(5000);
-    window.show();
-    auto *text4 = window.findChild<DisplayField *>("Text4");
-    auto *text3 = window.findChild<DisplayField *>("Text3");
-    QWidget bare;
-    auto *bare4 = new QPlainTextEdit(&bare);
-    auto *bare3 = new QPlainTextEdit(&bare);
-    bare.show();
+    DisplayFields fields;
     QStringList lines;
     for (int i = 0; lines.join("\r\n").size() < 512 * 1024; ++i) // 1 MB in code page 932
         lines << QStringLiteral("山田%1: 今日の会議は10時からです。The meeting starts at 10, room 3.").arg(i);
@@ -154,20 +162,14 @@ void benchChangedLines()
         const QByteArray update = Cp932::encode(members + changed.join("\r\n"));
         QList<double> ours, reference;
         for (int i = 0; i < std::max(3, g_repeats * 7); ++i) {
-            showDisplayUpdate(old, text4, text3);
+            showDisplayUpdate(old, fields.text4, fields.text3);
             QCoreApplication::processEvents();
             const QString decoded = Cp932::decode(update);
             ours << millisecondsOf([&] {
-                showDisplayUpdate(decoded, text4, text3);
+                showDisplayUpdate(decoded, fields.text4, fields.text3);
                 QCoreApplication::processEvents();
             });
-            reference << millisecondsOf([&] {
-                const QString text = Cp932::decode(update);
-                const qsizetype at = text.indexOf(QStringLiteral("/*/"));
-                bare4->setPlainText(text.left(at));
-                bare3->setPlainText(text.mid(at + 3));
-                QCoreApplication::processEvents();
-            });
+            reference << millisecondsOf([&] { fields.replaceBare(update); });
         }
         const double limit = shape == "a whole new text" ? 1.1 : 0.1;
         g_rows << Row{QStringLiteral("update of a 1 MB conversation, %1").arg(shape), median(ours), median(reference),
