@@ -8,6 +8,7 @@
 #include <QStringEncoder>
 #endif
 
+#include <algorithm>
 #include <utility>
 
 namespace Cp932 {
@@ -222,12 +223,7 @@ QString unencodable(QStringView text)
     return missing.chars;
 }
 
-Decoder::Decoder()
-#ifndef Q_OS_WIN
-    : m_converter(kCodecName)
-#endif
-{
-}
+Decoder::Decoder() = default;
 
 QString Decoder::decode(QByteArrayView bytes)
 {
@@ -293,9 +289,17 @@ void Decoder::decodeRun(QByteArrayView run, QString *out)
 #else
 void Decoder::decodeRun(QByteArrayView run, QString *out)
 {
+    // ASCII is itself; most destination names and addresses are nothing
+    // else, and opening a converter costs more than reading them.
+    if (std::all_of(run.begin(), run.end(), [](char byte) { return static_cast<unsigned char>(byte) < 0x80; })) {
+        *out += QLatin1StringView(run.data(), run.size());
+        return;
+    }
     // The run holds whole characters only; ICU gives an undefined pair one
     // replacement character, as the Windows path does.
-    *out += m_converter.decode(run);
+    if (!m_converter)
+        m_converter.emplace(kCodecName);
+    *out += m_converter->decode(run);
 }
 #endif
 

@@ -5,6 +5,8 @@
 
 #ifndef Q_OS_WIN
 #include <QStringDecoder>
+
+#include <optional>
 #endif
 
 // Code page 932 (Windows' Shift-JIS), the encoding of the destination file
@@ -55,7 +57,7 @@ private:
 
     QByteArray m_pending; // a lead byte whose trail byte has not come yet
 #ifndef Q_OS_WIN
-    QStringDecoder m_converter;
+    std::optional<QStringDecoder> m_converter; // opened at the first non-ASCII run
 #endif
 };
 
