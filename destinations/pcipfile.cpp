@@ -2,6 +2,11 @@
 
 #include <QSaveFile>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 PcipFile::PcipFile(const QString &path)
     : m_file(path)
 {
@@ -97,6 +102,25 @@ bool PcipFile::writeRecord(qint64 number, const PCIPRecord &record)
     return writeAt((number - 1) * PCIPRecord::kSize, record);
 }
 
+namespace {
+#ifdef Q_OS_UNIX
+// A list that several users share stays theirs: the new file takes the old
+// one's owner, group and mode. Short of root, it keeps what one may: the
+// group, when one belongs to it. (On Windows the new file takes the
+// folder's permissions.)
+void keepOwnership(const QString &path, int handle)
+{
+    struct stat old = {};
+    if (::stat(QFile::encodeName(path).constData(), &old) != 0)
+        return;
+    if (::fchown(handle, old.st_uid, old.st_gid) != 0 && ::fchown(handle, uid_t(-1), old.st_gid) != 0) {
+        // Neither: the file stays this user's, as any new file would.
+    }
+    ::fchmod(handle, old.st_mode & 07777);
+}
+#endif
+} // namespace
+
 bool PcipFile::replaceAll(const QString &path, const QByteArray &records, QString *error)
 {
     QSaveFile file(path);
@@ -108,6 +132,9 @@ bool PcipFile::replaceAll(const QString &path, const QByteArray &records, QStrin
     };
     if (!file.open(QIODevice::WriteOnly))
         return failWith(QStringLiteral("を書き換えられません"));
+#ifdef Q_OS_UNIX
+    keepOwnership(path, file.handle());
+#endif
     Q_ASSERT(records.size() % PCIPRecord::kSize == 0);
     // Qt can report a short write (a file-size limit, a full disk) as a
     // whole one, so the size on disk is checked before the swap.

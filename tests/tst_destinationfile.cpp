@@ -10,6 +10,8 @@
 #include <csignal>
 #ifndef Q_OS_WIN
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 class DestinationFileTest final : public QObject
@@ -19,6 +21,7 @@ private slots:
     void recordBytes_data();
     void recordBytes();
     void replaceAllFailureKeepsOldList();
+    void replaceAllKeepsOwnerGroupAndMode();
     void recordLimit();
     void numericText_data();
     void numericText();
@@ -109,6 +112,27 @@ void DestinationFileTest::replaceAllFailureKeepsOldList()
     QVERIFY(!error.isEmpty());
     QCOMPARE(readFileBytes(), oldBytes);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"PCIP.dat"});
+#endif
+}
+
+void DestinationFileTest::replaceAllKeepsOwnerGroupAndMode()
+{
+#ifdef Q_OS_WIN
+    QSKIP("the new file takes the folder's permissions on Windows");
+#else
+    if (geteuid() != 0)
+        QSKIP("giving the list to another user needs root (as in CI)");
+    ScopedWorkDir dir;
+    writeRecords({makeRecord(-1, "A", "1.1.1.1"), makeRecord(0, "B", "2.2.2.2")});
+    // A list another user keeps for a group, as on a shared folder.
+    QVERIFY(::chown("PCIP.dat", 54321, 54322) == 0 && ::chmod("PCIP.dat", 0664) == 0);
+    QString error;
+    QVERIFY2(PcipFile::replaceAll("PCIP.dat", makeRecord(0, "B", "2.2.2.2").toBytes(), &error), qPrintable(error));
+    struct stat after = {};
+    QVERIFY(::stat("PCIP.dat", &after) == 0);
+    QCOMPARE(after.st_uid, uid_t(54321));
+    QCOMPARE(after.st_gid, gid_t(54322));
+    QCOMPARE(after.st_mode & 07777, mode_t(0664));
 #endif
 }
 
