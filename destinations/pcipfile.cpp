@@ -1,5 +1,8 @@
 #include "pcipfile.h"
 
+#include "inplacerewrite.h"
+
+#include <QFileInfo>
 #include <QSaveFile>
 
 #ifdef Q_OS_UNIX
@@ -20,6 +23,12 @@ bool PcipFile::fail(const QString &what)
 
 bool PcipFile::open()
 {
+    // A rewrite in place that was cut short is finished first.
+    QString unfinished;
+    if (!InPlaceRewrite(m_file.fileName()).finishUnfinished(&unfinished)) {
+        m_error = unfinished;
+        return false;
+    }
     // ReadWrite creates a missing file, as every operation on the list does.
     if (!m_file.open(QIODevice::ReadWrite))
         return fail(QStringLiteral("を開けません"));
@@ -130,8 +139,13 @@ bool PcipFile::replaceAll(const QString &path, const QByteArray &records, QStrin
         file.cancelWriting();
         return false;
     };
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly)) {
+        // A folder that takes no new files, holding a file the user may
+        // write (a list shared that way): rewritten in place, by journal.
+        if (QFileInfo(path).isWritable() && !QFileInfo(QFileInfo(path).absolutePath()).isWritable())
+            return InPlaceRewrite(path).run(records, error);
         return failWith(QStringLiteral("を書き換えられません"));
+    }
 #ifdef Q_OS_UNIX
     keepOwnership(path, file.handle());
 #endif

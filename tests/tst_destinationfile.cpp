@@ -1,4 +1,5 @@
 #include "destinationinput.h"
+#include "inplacerewrite.h"
 #include "pcipfile.h"
 #include "probes.h"
 #include "testsupport.h"
@@ -11,6 +12,7 @@
 #ifndef Q_OS_WIN
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -22,6 +24,8 @@ private slots:
     void recordBytes();
     void replaceAllFailureKeepsOldList();
     void replaceAllKeepsOwnerGroupAndMode();
+    void rewriteWhereTheFolderTakesNoNewFile();
+    void rewriteCutShortIsFinishedAtTheNextOpening();
     void recordLimit();
     void numericText_data();
     void numericText();
@@ -127,13 +131,70 @@ void DestinationFileTest::replaceAllKeepsOwnerGroupAndMode()
     // A list another user keeps for a group, as on a shared folder.
     QVERIFY(::chown("PCIP.dat", 54321, 54322) == 0 && ::chmod("PCIP.dat", 0664) == 0);
     QString error;
+    struct stat before = {}, after = {};
+    QVERIFY(::stat("PCIP.dat", &before) == 0);
     QVERIFY2(PcipFile::replaceAll("PCIP.dat", makeRecord(0, "B", "2.2.2.2").toBytes(), &error), qPrintable(error));
-    struct stat after = {};
     QVERIFY(::stat("PCIP.dat", &after) == 0);
+    QVERIFY(after.st_ino != before.st_ino); // a new file swapped in whole, never rewritten in place
     QCOMPARE(after.st_uid, uid_t(54321));
     QCOMPARE(after.st_gid, gid_t(54322));
     QCOMPARE(after.st_mode & 07777, mode_t(0664));
 #endif
+}
+
+void DestinationFileTest::rewriteWhereTheFolderTakesNoNewFile()
+{
+#ifdef Q_OS_WIN
+    QSKIP("a folder that refuses new files to one user is set up here with POSIX rights");
+#else
+    if (geteuid() != 0)
+        QSKIP("acting as another user needs root (as in CI)");
+    ScopedWorkDir dir;
+    QVERIFY(QDir().mkdir("shared") && QDir().mkdir("home"));
+    const QByteArray three = ::recordBytes(-1, "A", "1") + ::recordBytes(0, "B", "2") + ::recordBytes(-1, "C", "3");
+    writeFileBytes(three, "shared/PCIP.dat");
+    // The user may write the list but not create files beside it.
+    QVERIFY(::chown("shared/PCIP.dat", 54321, 54321) == 0 && ::chmod("shared", 0755) == 0);
+    QVERIFY(::chown("home", 54321, 54321) == 0 && ::chmod(QFile::encodeName(dir.path()), 0755) == 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        qputenv("HOME", QFile::encodeName(dir.file("home")));
+        QString error;
+        const bool ok = setgid(54321) == 0 && setuid(54321) == 0
+                        && PcipFile::replaceAll("shared/PCIP.dat", three.left(37) + three.right(37), &error);
+        if (!ok)
+            qWarning("%s", qPrintable(error));
+        _exit(ok ? 0 : 1);
+    }
+    int status = -1;
+    QVERIFY(waitpid(child, &status, 0) == child);
+    QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    QCOMPARE(readFileBytes("shared/PCIP.dat"), three.left(37) + three.right(37));
+    QVERIFY(QDir("home/.local/share/Wispleaf/journals").isEmpty());
+#endif
+}
+
+void DestinationFileTest::rewriteCutShortIsFinishedAtTheNextOpening()
+{
+    ScopedWorkDir dir;
+    const QByteArray old = ::recordBytes(-1, "A", "1") + ::recordBytes(0, "B", "2") + ::recordBytes(-1, "C", "3");
+    const QByteArray now = old.left(37) + old.right(37);
+    writeFileBytes(old);
+    // Killed after the journal and half of the rewrite: a torn file.
+    InPlaceRewrite rewrite("PCIP.dat", dir.file("journals"));
+    QString error;
+    QVERIFY(rewrite.writeJournal(now, &error));
+    QFile torn("PCIP.dat");
+    QVERIFY(torn.open(QIODevice::ReadWrite) && torn.write(now.left(50)) == 50);
+    torn.close();
+    QVERIFY(InPlaceRewrite("PCIP.dat", dir.file("journals")).finishUnfinished(&error));
+    QCOMPARE(readFileBytes(), now);
+    QVERIFY(!QFile::exists(rewrite.journalPath()));
+    // A journal that never got complete is dropped; the file was not touched.
+    writeFileBytes(rewrite.journalPath().toUtf8(), rewrite.journalPath());
+    QVERIFY(InPlaceRewrite("PCIP.dat", dir.file("journals")).finishUnfinished(&error));
+    QCOMPARE(readFileBytes(), now);
+    QVERIFY(!QFile::exists(rewrite.journalPath()));
 }
 
 void DestinationFileTest::recordLimit()

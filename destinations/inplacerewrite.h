@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Rewrites a file in place, for a folder that lets the user write the file
+// but not create the new one an atomic replace needs. The new content goes
+// first, complete, to a journal in the user's own data folder; only then
+// is the file overwritten, and the journal removed. A rewrite cut short
+// (the program killed, the power lost) is finished from the journal by
+// finishUnfinished(), which every opening of the file runs.
+class InPlaceRewrite final
+{
+public:
+    // journalFolder: where journals are kept; empty for the user's data
+    // folder (also the tests' way to keep theirs apart).
+    explicit InPlaceRewrite(const QString &path, const QString &journalFolder = QString());
+
+    bool run(const QByteArray &content, QString *error);
+
+    // The steps of run(), for a caller that must stop between them.
+    bool writeJournal(const QByteArray &content, QString *error);
+    // Rewrites the file from a complete journal and removes it; true when
+    // there was none. A journal that is not complete is dropped.
+    bool finishUnfinished(QString *error);
+
+    QString journalPath() const { return m_journal; }
+
+private:
+    bool overwrite(const QByteArray &content, QString *error);
+
+    QString m_path;
+    QString m_journal;
+};
