@@ -6,20 +6,38 @@
 #include <QCoreApplication>
 
 namespace {
-// Options QApplication takes for itself; they must not count as unknown.
-void addQtOptions(QCommandLineParser &parser)
+// Options QApplication and its platform plugins take for themselves: they
+// must not count as unknown, and --help-all lists them.
+void addQtOptions(QCommandLineParser &parser, bool listed)
 {
-    const struct { const char *name; bool takesValue; } qtOptions[] = {
-        {"platform", true},  {"platformpluginpath", true}, {"platformtheme", true}, {"plugin", true},
-        {"qwindowgeometry", true}, {"qwindowicon", true}, {"qwindowtitle", true}, {"style", true},
-        {"stylesheet", true}, {"session", true}, {"display", true}, {"geometry", true},
-        {"widgetcount", false}, {"reverse", false}, {"nograb", false}, {"dograb", false}, {"sync", false},
+    const struct { const char *name; const char *value; const char *description; } qtOptions[] = {
+        {"platform", "name[:options]", "window system plugin (xcb, wayland, offscreen, windows)"},
+        {"platformpluginpath", "path", "where to look for platform plugins"},
+        {"platformtheme", "name", "platform theme"},
+        {"plugin", "plugin", "an additional input-device plugin"},
+        {"qwindowgeometry", "geometry", "the main window's geometry"},
+        {"qwindowicon", "icon", "the main window's icon"},
+        {"qwindowtitle", "title", "the main window's title"},
+        {"style", "style", "widget style (Fusion, Windows, ...)"},
+        {"stylesheet", "file", "a style sheet"},
+        {"session", "id", "a session to restore"},
+        {"reverse", nullptr, "right-to-left layout"},
+        {"widgetcount", nullptr, "print the number of widgets at exit"},
+        {"display", "display", "X11 display (xcb)"},
+        {"geometry", "geometry", "the main window's geometry (xcb)"},
+        {"name", "name", "the application name for X11 resources (xcb)"},
+        {"title", "title", "the main window's title (xcb)"},
+        {"visual", "visual", "X11 visual (xcb)"},
+        {"nograb", nullptr, "never grab the mouse or keyboard (xcb)"},
+        {"dograb", nullptr, "grab even under a debugger (xcb)"},
+        {"sync", nullptr, "synchronous X11 calls, for debugging (xcb)"},
     };
     for (const auto &qt : qtOptions) {
-        QCommandLineOption option(QString::fromLatin1(qt.name));
-        if (qt.takesValue)
-            option.setValueName(QStringLiteral("value"));
-        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        QCommandLineOption option(QString::fromLatin1(qt.name), QString::fromUtf8(qt.description));
+        if (qt.value)
+            option.setValueName(QString::fromLatin1(qt.value));
+        if (!listed)
+            option.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(option);
     }
 }
@@ -37,7 +55,7 @@ CommandLine CommandLine::parse(const QStringList &arguments)
                        "destination list PCIP.dat in the working folder."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    addQtOptions(parser);
+    addQtOptions(parser, arguments.contains(QStringLiteral("--help-all")));
 
     CommandLine result;
     const QString program = QStringLiteral("Wispleaf");

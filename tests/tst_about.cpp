@@ -155,6 +155,9 @@ void AboutTest::commandLine_data()
     QTest::addColumn<QString>("error");
     QTest::newRow("help") << QStringList{"--help"} << 0 << "--version" << "";
     QTest::newRow("version") << QStringList{"--version"} << 0 << "Wispleaf 1.0.37" << "";
+    QTest::newRow("help with Qt's options") << QStringList{"--help-all"} << 0 << "window system plugin" << "";
+    QTest::newRow("Qt's options pass through") << QStringList{"-name", "wl", "-style", "Fusion", "-sync", "--version"}
+                                               << 0 << "Wispleaf 1.0.37" << "";
     QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << "" << "bogus";
     QTest::newRow("stray argument") << QStringList{"PCIP.dat"} << 2 << "" << "PCIP.dat";
 }

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 #ifdef Q_OS_WIN
 #include <QWidget>
@@ -23,7 +24,14 @@ QString helpFilePath(const QString &programFolder)
 
 QString helpFilePath()
 {
-    return helpFilePath(QDir::toNativeSeparators(QCoreApplication::applicationDirPath()));
+    const QString beside = helpFilePath(QDir::toNativeSeparators(QCoreApplication::applicationDirPath()));
+#ifndef Q_OS_WIN
+    // An installed package keeps the help with its data, not its programs.
+    const QString installed = helpFilePath(QStringLiteral(WISPLEAF_DATA_DIR));
+    if (!QFileInfo::exists(beside) && QFileInfo::exists(installed))
+        return installed;
+#endif
+    return beside;
 }
 
 void openHelpWithDesktop(QWidget *owner, const QString &path)

@@ -13,6 +13,8 @@ using HelpOpener = std::function<void(QWidget *owner, const QString &path)>;
 // The program's folder as the platform reports it, joined directly to the
 // file name: nothing is added or removed at the seam.
 QString helpFilePath(const QString &programFolder);
+// The help beside the program; on Linux, when there is none, the one an
+// installed package keeps in its data folder.
 QString helpFilePath();
 
 // Asks the desktop shell to open path, with owner as the owner window.
