@@ -4,6 +4,8 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
+#include <QRegularExpression>
 
 namespace {
 // Options QApplication and its platform plugins take for themselves: they
@@ -55,6 +57,12 @@ CommandLine CommandLine::parse(const QStringList &arguments)
                        "destination list PCIP.dat in the working folder."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption workFolder(
+        QStringLiteral("work-folder"),
+        QStringLiteral("作業フォルダー（PCIP.dat の置き場所）。なければ作ります。%LOCALAPPDATA% などの環境変数が使えます。\n"
+                       "The working folder, where PCIP.dat lives; created when missing. %VARIABLE%s are expanded."),
+        QStringLiteral("folder"));
+    parser.addOption(workFolder);
     addQtOptions(parser, arguments.contains(QStringLiteral("--help-all")));
 
     CommandLine result;
@@ -77,5 +85,28 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         result.action = Action::Exit;
         result.output = QStringLiteral("%1 %2\n").arg(program, QStringLiteral(WISPLEAF_VERSION));
     }
+    result.workFolder = parser.value(workFolder);
     return result;
+}
+
+bool enterWorkFolder(const QString &folder, QString *error)
+{
+    static const QRegularExpression variable(QStringLiteral("%([^%]+)%"));
+    QString expanded = folder;
+    QRegularExpressionMatch match;
+    qsizetype from = 0;
+    while ((match = variable.match(expanded, from)).hasMatch()) {
+        const QString value = qEnvironmentVariable(match.captured(1).toLocal8Bit().constData());
+        if (value.isEmpty()) { // left as it stands, like the Windows shell does
+            from = match.capturedEnd() - 1;
+            continue;
+        }
+        expanded.replace(match.capturedStart(), match.capturedLength(), value);
+        from = match.capturedStart() + value.size();
+    }
+    if (!QDir().mkpath(expanded) || !QDir::setCurrent(expanded)) {
+        *error = QStringLiteral("作業フォルダー「%1」を使えません").arg(QDir::toNativeSeparators(expanded));
+        return false;
+    }
+    return true;
 }

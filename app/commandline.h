@@ -13,6 +13,13 @@ struct CommandLine
     int exitCode = 0;
     QString output; // for standard output
     QString error;  // for standard error
+    // --work-folder: where PCIP.dat lives, as given (%VAR% not yet expanded).
+    QString workFolder;
 
     static CommandLine parse(const QStringList &arguments);
 };
+
+// Makes folder (with %VARIABLE%s of the environment expanded, as a Windows
+// shortcut written for every user holds them) the working folder, creating
+// it when needed; false with the reason when that cannot be done.
+bool enterWorkFolder(const QString &folder, QString *error);

@@ -1,5 +1,6 @@
 #include "commandline.h"
 #include "form1.h"
+#include "messageboxes.h"
 #include "wispleafversion.h"
 
 #include <QApplication>
@@ -43,6 +44,10 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Wispleaf"));
     QApplication::setApplicationVersion(QStringLiteral(WISPLEAF_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("org.wispleaf.Wispleaf"));
+    // A shortcut for every user names each one's own folder (or a shared one).
+    QString folderError;
+    if (!commandLine.workFolder.isEmpty() && !enterWorkFolder(commandLine.workFolder, &folderError))
+        MessageBoxes::warn(nullptr, MessageBoxes::kTitle, folderError);
     form1 window;
     window.show();
     return app.exec();

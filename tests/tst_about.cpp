@@ -31,6 +31,7 @@ private slots:
     void versionResourceOfTheProgram();
     void commandLine_data();
     void commandLine();
+    void workFolderFromTheCommandLine();
 };
 
 void AboutTest::versionWindowCloses_data()
@@ -182,6 +183,22 @@ void AboutTest::commandLine()
     const QString err = QString::fromLocal8Bit(program.readAllStandardError());
     QVERIFY2(out.contains(output) && (output.isEmpty() || err.isEmpty()), qPrintable(out + err));
     QVERIFY2(err.contains(error) && (error.isEmpty() || out.isEmpty()), qPrintable(out + err));
+}
+
+void AboutTest::workFolderFromTheCommandLine()
+{
+    // As a shortcut for every user gives it: the variable is the user's.
+    ScopedWorkDir dir;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("WISPLEAF_TEST_HOME"), dir.file("user"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(WISPLEAF_APP_DIR "/Wispleaf"), {"--work-folder", "%WISPLEAF_TEST_HOME%/Wispleaf"});
+    QVERIFY(program.waitForStarted(10000));
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(dir.file("user/Wispleaf")).isDir(), 10000);
+    program.kill();
+    program.waitForFinished(5000);
 }
 
 QTEST_MAIN(AboutTest)
