@@ -1,3 +1,7 @@
+# Who publishes Wispleaf: the version resource, the installer and Settings
+# name it.
+set(WISPLEAF_PUBLISHER "Wispleaf developers")
+
 # The version as the Windows resource shows it: 1.0.37 -> "1.00.0037".
 function(wispleaf_resource_version out)
     set(minor "0${PROJECT_VERSION_MINOR}")

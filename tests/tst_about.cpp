@@ -144,6 +144,7 @@ void AboutTest::versionResourceOfTheProgram()
     QCOMPARE(text(L"FileVersion"), QStringLiteral("1.00.0037"));
     QCOMPARE(text(L"ProductVersion"), QStringLiteral("1.00.0037"));
     QCOMPARE(text(L"ProductName"), QStringLiteral("Wispleaf"));
+    QCOMPARE(text(L"CompanyName"), QStringLiteral("Wispleaf developers"));
     QCOMPARE(text(L"FileDescription"), QStringLiteral("チャットアプリケーション"));
 #endif
 }
