@@ -2,7 +2,6 @@
 
 #include "inplacerewrite.h"
 
-#include <QFileInfo>
 #include <QSaveFile>
 
 #ifdef Q_OS_UNIX
@@ -142,8 +141,11 @@ bool PcipFile::replaceAll(const QString &path, const QByteArray &records, QStrin
     if (!file.open(QIODevice::WriteOnly)) {
         // A folder that takes no new files, holding a file the user may
         // write (a list shared that way): rewritten in place, by journal.
-        if (QFileInfo(path).isWritable() && !QFileInfo(QFileInfo(path).absolutePath()).isWritable())
+        QFile existing(path);
+        if (existing.exists() && existing.open(QIODevice::ReadWrite)) {
+            existing.close();
             return InPlaceRewrite(path).run(records, error);
+        }
         return failWith(QStringLiteral("を書き換えられません"));
     }
 #ifdef Q_OS_UNIX
