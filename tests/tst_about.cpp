@@ -196,8 +196,7 @@ void AboutTest::workFolderFromTheCommandLine()
     QProcess program;
     program.setProcessEnvironment(environment);
     program.start(QStringLiteral(WISPLEAF_APP_DIR "/Wispleaf"), {"--work-folder", "%WISPLEAF_TEST_HOME%/Wispleaf"});
-    QVERIFY(program.waitForStarted(10000));
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(dir.file("user/Wispleaf")).isDir(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(dir.file("user/Wispleaf")).isDir(), 20000);
     program.kill();
     program.waitForFinished(5000);
 }
