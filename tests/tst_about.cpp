@@ -1,4 +1,5 @@
 #include "aboutwindow.h"
+#include "commandline.h"
 #include "codepage932.h"
 #include "form2.h"
 #include "helpopener.h"
@@ -190,15 +191,15 @@ void AboutTest::workFolderFromTheCommandLine()
 {
     // As a shortcut for every user gives it: the variable is the user's.
     ScopedWorkDir dir;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("WISPLEAF_TEST_HOME"), dir.file("user"));
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    QProcess program;
-    program.setProcessEnvironment(environment);
-    program.start(QStringLiteral(WISPLEAF_APP_DIR "/Wispleaf"), {"--work-folder", "%WISPLEAF_TEST_HOME%/Wispleaf"});
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(dir.file("user/Wispleaf")).isDir(), 20000);
-    program.kill();
-    program.waitForFinished(5000);
+    qputenv("WISPLEAF_TEST_HOME", QFile::encodeName(dir.file("user")));
+    QString error;
+    QVERIFY2(enterWorkFolder(QStringLiteral("%WISPLEAF_TEST_HOME%/Wispleaf"), &error), qPrintable(error));
+    qunsetenv("WISPLEAF_TEST_HOME");
+    QCOMPARE(QDir::current().canonicalPath(), QFileInfo(dir.file("user/Wispleaf")).canonicalFilePath());
+    // Where no folder can be made, the reason names it.
+    writeFileBytes("", dir.file("file"));
+    QVERIFY(!enterWorkFolder(dir.file("file/Wispleaf"), &error));
+    QVERIFY(error.contains(QStringLiteral("file")));
 }
 
 QTEST_MAIN(AboutTest)
