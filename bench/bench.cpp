@@ -22,7 +22,7 @@
 #include <QPushButton>
 #include <QTextStream>
 #include <QTest>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <algorithm>
 #include <functional>
@@ -373,8 +373,8 @@ void benchDestinations()
             form.findChild<QLineEdit *>(names[i])->setText(QString::fromUtf8(values[i]));
     };
     auto clickRow = [](Form2 &form, int row) {
-        auto *list = form.findChild<QTreeWidget *>("ListView1");
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->topLevelItem(row)).center());
+        auto *list = form.findChild<QTreeView *>("ListView1");
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(row, 0)).center());
     };
     QList<double> add, addRef, modify, modifyRef, remove, removeRef;
     for (int i = 0; i < std::max(1, g_repeats * 3); ++i) {

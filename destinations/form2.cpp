@@ -2,6 +2,7 @@
 
 #include "codepage932.h"
 #include "destinationinput.h"
+#include "destinationrows.h"
 #include "inputmethod.h"
 #include "messageboxes.h"
 #include "pcipfile.h"
@@ -13,20 +14,12 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 namespace {
-const QString kAttemptText = QStringLiteral("する");
-const QString kNoAttemptText = QStringLiteral("しない");
-constexpr int kMarkColumn = 0;
-constexpr int kNameColumn = 1;
-constexpr int kAddressColumn = 2;
-
-QTreeWidgetItem *makeRow(const QString &mark, const QString &name, const QString &address)
-{
-    return new QTreeWidgetItem(QStringList{mark, name, address});
-}
+const QString &kAttemptText = DestinationRows::kAttemptText;
+const QString &kNoAttemptText = DestinationRows::kNoAttemptText;
 } // namespace
 
 Form2::Form2(QWidget *parent)
@@ -122,7 +115,9 @@ void Form2::createControls()
     Command3 = button("Command3", QStringLiteral("修正"), twips.rect(2394, 1080, 1692, 252));
     Command2 = button("Command2", QStringLiteral("削除"), twips.rect(4350, 1080, 1692, 252));
 
-    ListView1 = new QTreeWidget(m_client);
+    ListView1 = new QTreeView(m_client);
+    m_rows = new DestinationRows(ListView1);
+    ListView1->setModel(m_rows);
     ListView1->setObjectName(QStringLiteral("ListView1"));
     ListView1->setGeometry(twips.rect(360, 1440, 6000, 1452));
     ListView1->setRootIsDecorated(false);
@@ -146,7 +141,7 @@ void Form2::createControls()
     setTabOrder(Command2, ListView1);
     setTabOrder(ListView1, Option2);
 
-    connect(ListView1, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem *item) { ListView1_ItemClick(item); });
+    connect(ListView1, &QTreeView::clicked, this, [this](const QModelIndex &index) { ListView1_ItemClick(index.row()); });
     connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form2::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &Form2::Command3_Click);
@@ -173,9 +168,7 @@ void Form2::Form_Load()
 
 void Form2::FillList()
 {
-    ListView1->clear();
-    ListView1->setColumnCount(3);
-    ListView1->setHeaderLabels({QStringLiteral("接続の試み"), QStringLiteral("接続先PC"), QStringLiteral("IPアドレス")});
+    m_rows->setRecords({});
     const Twips twips(logicalDpiX());
     const int columnWidth = twips.toPixels(0.33 * twips.fromPixels(ListView1->width()));
     for (int column = 0; column < 3; ++column)
@@ -188,27 +181,22 @@ void Form2::FillList()
         return;
     }
     file.close();
-    QList<QTreeWidgetItem *> rows;
-    rows.reserve(records.size());
-    for (const PCIPRecord &record : records) {
-        rows << makeRow(record.Attempt == PCIPRecord::kAttempt ? kAttemptText : kNoAttemptText,
-                        record.trimmedName(), record.trimmedAddress());
-    }
-    ListView1->addTopLevelItems(rows);
+    m_rows->setRecords(std::move(records));
 }
 
-void Form2::ListView1_ItemClick(QTreeWidgetItem *item)
+void Form2::ListView1_ItemClick(int row)
 {
-    SelectedIndex = ListView1->indexOfTopLevelItem(item) + 1;
+    SelectedIndex = row + 1;
     Command1->setEnabled(false);
     Command2->setEnabled(true);
     Command3->setEnabled(true);
-    if (item->text(kMarkColumn) == kAttemptText)
+    const PCIPRecord shown = m_rows->shown(row);
+    if (shown.Attempt == PCIPRecord::kAttempt)
         Option1->setChecked(true);
     else
         Option2->setChecked(true);
-    Text1->setText(item->text(kNameColumn));
-    const QStringList parts = DestinationInput::splitAddress(item->text(kAddressColumn));
+    Text1->setText(shown.PCName);
+    const QStringList parts = DestinationInput::splitAddress(shown.IPAddress);
     Text2->setText(parts[0]);
     Text3->setText(parts[1]);
     Text4->setText(parts[2]);
@@ -280,19 +268,13 @@ void Form2::Command1_Click()
         return;
     }
     file.close();
-    ListView1->addTopLevelItem(makeRow(record.Attempt == PCIPRecord::kAttempt ? kAttemptText : kNoAttemptText,
-                                       record.PCName, record.IPAddress));
+    m_rows->appendTyped(record);
     ResetInput();
 }
 
 PCIPRecord Form2::recordShownInRow(int row) const
 {
-    const QTreeWidgetItem *item = ListView1->topLevelItem(row);
-    PCIPRecord record;
-    record.Attempt = item->text(kMarkColumn) == kAttemptText ? PCIPRecord::kAttempt : PCIPRecord::kDoNotAttempt;
-    record.PCName = item->text(kNameColumn);
-    record.IPAddress = item->text(kAddressColumn);
-    return record;
+    return m_rows->shown(row);
 }
 
 bool Form2::readRecordsForChosenRow(QByteArray *records, bool *current)
@@ -322,7 +304,7 @@ void Form2::listChangedElsewhere(const QString &action)
 
 void Form2::Command2_Click()
 {
-    if (SelectedIndex <= 0 || SelectedIndex > ListView1->topLevelItemCount())
+    if (SelectedIndex <= 0 || SelectedIndex > m_rows->rowCount())
         return;
     if (!MessageBoxes::confirm(this, MessageBoxes::kTitle,
                                QStringLiteral("接続先リストの選択された項目を削除してもよいですか？")))
@@ -345,14 +327,14 @@ void Form2::Command2_Click()
         showFileError(error);
         return;
     }
-    delete ListView1->takeTopLevelItem(SelectedIndex - 1);
+    m_rows->removeRow(SelectedIndex - 1);
     SelectedIndex = -1;
     ResetInput();
 }
 
 void Form2::Command3_Click()
 {
-    if (SelectedIndex <= 0 || SelectedIndex > ListView1->topLevelItemCount())
+    if (SelectedIndex <= 0 || SelectedIndex > m_rows->rowCount())
         return;
     if (!TextCheck())
         return;

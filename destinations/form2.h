@@ -14,8 +14,8 @@ class QGroupBox;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
-class QTreeWidget;
-class QTreeWidgetItem;
+class DestinationRows;
+class QTreeView;
 
 class Form2 final : public QDialog
 {
@@ -38,7 +38,7 @@ private:
 
     void Form_Load();
     void FillList();
-    void ListView1_ItemClick(QTreeWidgetItem *item);
+    void ListView1_ItemClick(int row);
     void Command1_Click();
     void Command2_Click();
     void Command3_Click();
@@ -74,7 +74,8 @@ private:
     QPushButton *Command1 = nullptr;
     QPushButton *Command2 = nullptr;
     QPushButton *Command3 = nullptr;
-    QTreeWidget *ListView1 = nullptr;
+    QTreeView *ListView1 = nullptr;
+    DestinationRows *m_rows = nullptr;
     HelpOpener m_openHelp;
 
     // Number (from 1) of the row last clicked; 0 before any click, -1 after

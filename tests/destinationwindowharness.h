@@ -10,7 +10,7 @@
 #include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <functional>
 
@@ -20,7 +20,7 @@ struct Controls
     explicit Controls(QWidget *form)
         : form(form)
     {
-        list = form->findChild<QTreeWidget *>("ListView1");
+        list = form->findChild<QTreeView *>("ListView1");
         for (const char *name : {"Text1", "Text2", "Text3", "Text4", "Text5"})
             texts << form->findChild<QLineEdit *>(name);
         add = form->findChild<QPushButton *>("Command1");
@@ -44,19 +44,22 @@ struct Controls
             values << box->text();
         return values;
     }
+    int rowCount() const { return list->model()->rowCount(); }
     QStringList row(int i) const
     {
-        const QTreeWidgetItem *item = list->topLevelItem(i);
-        return {item->text(0), item->text(1), item->text(2)};
+        const QAbstractItemModel *rows = list->model();
+        return {rows->index(i, 0).data().toString(), rows->index(i, 1).data().toString(),
+                rows->index(i, 2).data().toString()};
     }
     void clickRow(int i)
     {
-        const QRect rect = list->visualItemRect(list->topLevelItem(i));
+        list->scrollTo(list->model()->index(i, 0));
+        const QRect rect = list->visualRect(list->model()->index(i, 0));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
     }
 
     QWidget *form;
-    QTreeWidget *list;
+    QTreeView *list;
     QList<QLineEdit *> texts;
     QPushButton *add, *remove, *modify;
     QRadioButton *option1, *option2;

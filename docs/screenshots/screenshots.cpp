@@ -10,7 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-#include <QTreeWidget>
+#include <QTreeView>
 
 namespace {
 // Opens a modal window through its menu item, grabs it and closes it.
@@ -60,9 +60,8 @@ int main(int argc, char *argv[])
         return 1;
 
     const bool destinations = grabModal(window.findChild<QAction *>("set11_0"), "Form2", out + "/destinations.png", [](QWidget *form) {
-        auto *list = form->findChild<QTreeWidget *>("ListView1");
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                          list->visualItemRect(list->topLevelItem(1)).center());
+        auto *list = form->findChild<QTreeView *>("ListView1");
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(1, 0)).center());
     });
     const bool version = grabModal(window.findChild<QAction *>("h11_0"), "frmAbout", out + "/about.png");
     QTest::qWait(200);
