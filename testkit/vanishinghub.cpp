@@ -19,20 +19,36 @@ bool ip(const QStringList &arguments)
 {
     return QProcess::execute(QStringLiteral("ip"), arguments) == 0;
 }
+
+QString linkAddress(int end)
+{
+    const qint64 subnet = QCoreApplication::applicationPid() % (256 * 64);
+    return QStringLiteral("10.213.%1.%2").arg(subnet / 64).arg(subnet % 64 * 4 + end);
+}
 } // namespace
+
+QString HubNamespace::hostAddress()
+{
+    return linkAddress(1);
+}
+
+QString HubNamespace::hubAddress()
+{
+    return linkAddress(2);
+}
 
 HubNamespace::HubNamespace(const QString &hubProgram)
 {
     const qint64 id = QCoreApplication::applicationPid() % 100000;
     const QString ns = QStringLiteral("wlhub%1").arg(id), hubSide = QStringLiteral("wl%1b").arg(id),
-                  hostSide = QStringLiteral("wl%1a").arg(id), far = QLatin1String(kFar);
+                  hostSide = QStringLiteral("wl%1a").arg(id), hub = hubAddress();
     m_cleanUp = {{"link", "del", hostSide}, {"netns", "del", ns}}; // the link takes its peer along
-    m_vanish = {"-n", ns, "addr", "del", far + "/30", "dev", hubSide};
+    m_vanish = {"-n", ns, "addr", "del", hub + "/30", "dev", hubSide};
     m_ready = ip({"netns", "add", ns}) && ip({"link", "add", hostSide, "type", "veth", "peer", "name", hubSide, "netns", ns})
-              && ip({"addr", "add", QLatin1String(kNear) + "/30", "dev", hostSide}) && ip({"link", "set", hostSide, "up"})
-              && ip({"-n", ns, "addr", "add", far + "/30", "dev", hubSide}) && ip({"-n", ns, "link", "set", hubSide, "up"});
+              && ip({"addr", "add", hostAddress() + "/30", "dev", hostSide}) && ip({"link", "set", hostSide, "up"})
+              && ip({"-n", ns, "addr", "add", hub + "/30", "dev", hubSide}) && ip({"-n", ns, "link", "set", hubSide, "up"});
     if (m_ready) {
-        m_hub.start(QStringLiteral("ip"), {"netns", "exec", ns, hubProgram, "--address", far, "--port",
+        m_hub.start(QStringLiteral("ip"), {"netns", "exec", ns, hubProgram, "--address", hub, "--port",
                                            QString::number(kPort), "--log"});
         m_ready = QTest::qWaitFor([this] { return log().contains("listening"); }, 10000);
     }
@@ -63,7 +79,7 @@ VanishingHubRun runVanishingHub(const QString &hubProgram, const QString &messag
     if (!link.isReady())
         return run;
     ScopedWorkDir dir;
-    writeRecords({makeRecord(-1, QStringLiteral("HubPC"), QLatin1String(HubNamespace::kFar))});
+    writeRecords({makeRecord(-1, QStringLiteral("HubPC"), HubNamespace::hubAddress())});
     struct Window
     {
         std::unique_ptr<form1> window = std::make_unique<form1>(HubNamespace::kPort);

@@ -13,9 +13,11 @@
 class HubNamespace final
 {
 public:
-    static constexpr const char *kNear = "10.213.77.1"; // this end
-    static constexpr const char *kFar = "10.213.77.2";  // the hub's end
     static constexpr quint16 kPort = 5000;
+    // The link's two addresses, a /30 of 10.213.0.0/16 chosen by the
+    // process id, so that two runs at once do not meet.
+    static QString hostAddress(); // this end
+    static QString hubAddress();  // the hub's end
 
     explicit HubNamespace(const QString &hubProgram);
     ~HubNamespace();
