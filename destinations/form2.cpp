@@ -17,11 +17,6 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
-namespace {
-const QString &kAttemptText = DestinationRows::kAttemptText;
-const QString &kNoAttemptText = DestinationRows::kNoAttemptText;
-} // namespace
-
 Form2::Form2(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint
                           | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
@@ -75,10 +70,10 @@ void Form2::createControls()
     Frame3 = frame("Frame3", QStringLiteral("接続先リスト（Wisphubが置いてある場所）"), twips.rect(114, 840, 6252, 2172));
 
     // Both options live in Frame4, which makes them one exclusive group.
-    Option1 = new QRadioButton(kAttemptText, Frame4);
+    Option1 = new QRadioButton(DestinationRows::kAttemptText, Frame4);
     Option1->setObjectName(QStringLiteral("Option1"));
     Option1->setGeometry(twips.rect(120, 240, 612, 252));
-    Option2 = new QRadioButton(kNoAttemptText, Frame4);
+    Option2 = new QRadioButton(DestinationRows::kNoAttemptText, Frame4);
     Option2->setObjectName(QStringLiteral("Option2"));
     Option2->setGeometry(twips.rect(960, 240, 732, 252));
 
