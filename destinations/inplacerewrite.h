@@ -3,32 +3,37 @@
 #include <QByteArray>
 #include <QString>
 
+class DiskWriter;
+
 // Rewrites a file in place, for a folder that lets the user write the file
 // but not create the new one an atomic replace needs. The new content goes
-// first, complete, to a journal in the user's own data folder; only then
-// is the file overwritten, and the journal removed. A rewrite cut short
-// (the program killed, the power lost) is finished from the journal by
-// finishUnfinished(), which every opening of the file runs.
+// first, complete and synced, to a journal in the user's own data folder;
+// only then is the file overwritten, and the journal removed. A rewrite cut
+// short (the program killed, the power lost) is finished from the journal by
+// finishUnfinished(), which every opening of the file runs. A rewrite that
+// fails and is reported as failed leaves the old content: put back at once,
+// or through the journal at the next opening.
 class InPlaceRewrite final
 {
 public:
     // journalFolder: where journals are kept; empty for the user's data
     // folder (also the tests' way to keep theirs apart).
     explicit InPlaceRewrite(const QString &path, const QString &journalFolder = QString());
+    InPlaceRewrite(const QString &path, const QString &journalFolder, DiskWriter &writer);
 
     bool run(const QByteArray &content, QString *error);
 
-    // The steps of run(), for a caller that must stop between them.
+    // The first step of run(), for a caller that must stop after it.
     bool writeJournal(const QByteArray &content, QString *error);
     // Rewrites the file from a complete journal and removes it; true when
-    // there was none. A journal that is not complete is dropped.
+    // there was none. A journal that is not complete is dropped (the file
+    // was never touched); one that cannot be read fails and changes nothing.
     bool finishUnfinished(QString *error);
 
     QString journalPath() const { return m_journal; }
 
 private:
-    bool overwrite(const QByteArray &content, QString *error);
-
     QString m_path;
     QString m_journal;
+    DiskWriter &m_writer;
 };

@@ -2,13 +2,6 @@
 
 #include "inplacerewrite.h"
 
-#include <QSaveFile>
-
-#ifdef Q_OS_UNIX
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 PcipFile::PcipFile(const QString &path)
     : m_file(path)
 {
@@ -110,56 +103,29 @@ bool PcipFile::writeRecord(qint64 number, const PCIPRecord &record)
     return writeAt((number - 1) * PCIPRecord::kSize, record);
 }
 
-namespace {
-#ifdef Q_OS_UNIX
-// A list that several users share stays theirs: the new file takes the old
-// one's owner, group and mode. Short of root, it keeps what one may: the
-// group, when one belongs to it. (On Windows the new file takes the
-// folder's permissions.)
-void keepOwnership(const QString &path, int handle)
+bool PcipFile::replaceAll(const QString &path, const QByteArray &records, QString *error, DiskWriter &writer)
 {
-    struct stat old = {};
-    if (::stat(QFile::encodeName(path).constData(), &old) != 0)
-        return;
-    if (::fchown(handle, old.st_uid, old.st_gid) != 0 && ::fchown(handle, uid_t(-1), old.st_gid) != 0) {
-        // Neither: the file stays this user's, as any new file would.
-    }
-    ::fchmod(handle, old.st_mode & 07777);
-}
-#endif
-} // namespace
-
-bool PcipFile::replaceAll(const QString &path, const QByteArray &records, QString *error)
-{
-    QSaveFile file(path);
-    auto failWith = [&](const QString &what) {
-        if (error)
-            *error = QStringLiteral("「%1」%2（%3）").arg(path, what, file.errorString());
-        file.cancelWriting();
-        return false;
-    };
-    if (!file.open(QIODevice::WriteOnly)) {
+    Q_ASSERT(records.size() % PCIPRecord::kSize == 0);
+    QString why;
+    switch (writer.replace(path, records, &why)) {
+    case DiskWriter::Outcome::Written:
+        return true;
+    case DiskWriter::Outcome::CannotCreate: {
         // A folder that takes no new files, holding a file the user may
         // write (a list shared that way): rewritten in place, by journal.
         QFile existing(path);
         if (existing.exists() && existing.open(QIODevice::ReadWrite)) {
             existing.close();
-            return InPlaceRewrite(path).run(records, error);
+            return InPlaceRewrite(path, QString(), writer).run(records, error);
         }
-        return failWith(QStringLiteral("を書き換えられません"));
-    }
-#ifdef Q_OS_UNIX
-    keepOwnership(path, file.handle());
-#endif
-    Q_ASSERT(records.size() % PCIPRecord::kSize == 0);
-    // Qt can report a short write (a file-size limit, a full disk) as a
-    // whole one, so the size on disk is checked before the swap.
-    if (file.write(records) != records.size() || !file.flush() || file.size() != records.size())
-        return failWith(QStringLiteral("に書き込めません"));
-    if (!file.commit()) {
         if (error)
-            *error = QStringLiteral("「%1」を書き換えられません（%2）").arg(path, file.errorString());
+            *error = QStringLiteral("「%1」を書き換えられません（%2）").arg(path, why);
         return false;
     }
-    return true;
+    case DiskWriter::Outcome::Failed:
+        break;
+    }
+    if (error)
+        *error = QStringLiteral("「%1」に書き込めません（%2）").arg(path, why);
+    return false;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "diskwriter.h"
 #include "pciprecord.h"
 
 #include <QFile>
@@ -10,8 +11,9 @@
 // working directory at each operation. A trailing partial record is not a
 // record; the next append overwrites it.
 //
-// An open PcipFile keeps the file open until close() or destruction, which
-// the connect procedure relies on across its wait.
+// An open PcipFile keeps the file open until close() or destruction. The
+// connect procedure reads the records and closes the file before its wait,
+// so that the destination window can replace the file meanwhile.
 class PcipFile final
 {
 public:
@@ -43,8 +45,10 @@ public:
 
     // Replaces the whole file with the given records (whole 37-byte records,
     // written as they are) atomically: either the old list or the complete
-    // new one is left behind, never a torn file.
-    static bool replaceAll(const QString &path, const QByteArray &records, QString *error);
+    // new one is left behind, never a torn file. Where the folder takes no
+    // new file, the file is rewritten in place through a journal.
+    static bool replaceAll(const QString &path, const QByteArray &records, QString *error,
+                           DiskWriter &writer = DiskWriter::system());
 
 private:
     bool fail(const QString &what);

@@ -1,4 +1,5 @@
 #include "destinationinput.h"
+#include "diskwriter.h"
 #include "inplacerewrite.h"
 #include "pcipfile.h"
 #include "probes.h"
@@ -6,6 +7,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QScopeGuard>
 #include <QTest>
 
 #include <csignal>
@@ -20,12 +24,14 @@ class DestinationFileTest final : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); } // journals kept apart
     void recordBytes_data();
     void recordBytes();
     void replaceAllFailureKeepsOldList();
     void replaceAllKeepsOwnerGroupAndMode();
     void rewriteWhereTheFolderTakesNoNewFile();
-    void rewriteCutShortIsFinishedAtTheNextOpening();
+    void inPlaceRewriteEndsAsTheUserWasTold_data();
+    void inPlaceRewriteEndsAsTheUserWasTold();
     void recordLimit();
     void numericText_data();
     void numericText();
@@ -34,6 +40,44 @@ private slots:
     void addressSplit_data();
     void addressSplit();
 };
+
+namespace {
+// Passes every step to the system and notes it, one line a step; can stand
+// for a folder that takes no new file and for overwrites that fail half-way.
+class RecordingWriter final : public DiskWriter
+{
+public:
+    Outcome replace(const QString &path, const QByteArray &bytes, QString *error) override
+    {
+        const bool refused = refuseNewFileFor == QFileInfo(path).fileName();
+        const Outcome outcome = refused ? Outcome::CannotCreate : DiskWriter::system().replace(path, bytes, error);
+        log << QStringLiteral("replace %1: %2").arg(nameOf(path)).arg(int(outcome));
+        return outcome;
+    }
+    bool overwrite(const QString &path, const QByteArray &bytes, QString *error) override
+    {
+        bool ok = false;
+        if (failingOverwrites > 0) {
+            --failingOverwrites;
+            DiskWriter::system().overwrite(path, bytes.left(bytes.size() / 2), error); // torn
+        } else {
+            ok = DiskWriter::system().overwrite(path, bytes, error);
+        }
+        log << QStringLiteral("overwrite %1: %2").arg(nameOf(path), ok ? "ok" : "failed");
+        return ok;
+    }
+
+    QString refuseNewFileFor;
+    int failingOverwrites = 0;
+    QStringList log;
+
+private:
+    static QString nameOf(const QString &path) { return path.endsWith(".journal") ? "journal" : QFileInfo(path).fileName(); }
+};
+
+const QString kWritten = QString::number(int(DiskWriter::Outcome::Written));
+const QString kCannotCreate = QString::number(int(DiskWriter::Outcome::CannotCreate));
+} // namespace
 
 void DestinationFileTest::recordBytes_data()
 {
@@ -159,42 +203,99 @@ void DestinationFileTest::rewriteWhereTheFolderTakesNoNewFile()
     const pid_t child = fork();
     if (child == 0) {
         qputenv("HOME", QFile::encodeName(dir.file("home")));
+        QStandardPaths::setTestModeEnabled(false);
         QString error;
+        RecordingWriter writer;
         const bool ok = setgid(54321) == 0 && setuid(54321) == 0
-                        && PcipFile::replaceAll("shared/PCIP.dat", three.left(37) + three.right(37), &error);
+                        && PcipFile::replaceAll("shared/PCIP.dat", three.left(37) + three.right(37), &error, writer);
         if (!ok)
             qWarning("%s", qPrintable(error));
-        _exit(ok ? 0 : 1);
+        // The journal, complete and synced, before the list is touched;
+        // never the list written over directly.
+        const QStringList journalWay{"replace PCIP.dat: " + kCannotCreate, "replace journal: " + kWritten,
+                                     "overwrite PCIP.dat: ok"};
+        if (ok && writer.log != journalWay)
+            qWarning("%s", qPrintable(writer.log.join(" / ")));
+        _exit(!ok ? 1 : writer.log != journalWay ? 2 : 0);
     }
     int status = -1;
     QVERIFY(waitpid(child, &status, 0) == child);
-    QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), 0);
     QCOMPARE(readFileBytes("shared/PCIP.dat"), three.left(37) + three.right(37));
     QVERIFY(QDir("home/.local/share/Wispleaf/journals").isEmpty());
 #endif
 }
 
-void DestinationFileTest::rewriteCutShortIsFinishedAtTheNextOpening()
+void DestinationFileTest::inPlaceRewriteEndsAsTheUserWasTold_data()
 {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("failingOverwrites");
+    QTest::addColumn<QStringList>("steps");  // of the delete, where there is one
+    QTest::addColumn<bool>("opens");         // the next opening of the list
+    QTest::addColumn<QString>("listAfter"); // when it has opened
+    const QString journal = "replace journal: " + kWritten;
+    const QString noNewFile = "replace PCIP.dat: " + kCannotCreate;
+    QTest::newRow("a delete where the folder takes no new file")
+        << "delete" << 0 << QStringList{noNewFile, journal, "overwrite PCIP.dat: ok"} << true << "new";
+    QTest::newRow("the overwrite fails, the old list is put back at once")
+        << "delete" << 1 << QStringList{noNewFile, journal, "overwrite PCIP.dat: failed", "overwrite PCIP.dat: ok"}
+        << true << "old";
+    QTest::newRow("putting it back fails too, the next opening does it")
+        << "delete" << 2
+        << QStringList{noNewFile, journal, "overwrite PCIP.dat: failed", "overwrite PCIP.dat: failed", journal}
+        << true << "old";
+    QTest::newRow("cut short by a crash: finished at the next opening") << "crash" << 0 << QStringList() << true << "new";
+    QTest::newRow("a journal that cannot be read changes nothing")
+        << "unreadable journal" << 0 << QStringList() << false << "torn";
+    QTest::newRow("a journal never complete is dropped") << "incomplete journal" << 0 << QStringList() << true << "old";
+}
+
+void DestinationFileTest::inPlaceRewriteEndsAsTheUserWasTold()
+{
+    QFETCH(QString, how);
+    QFETCH(int, failingOverwrites);
+    QFETCH(QStringList, steps);
+    QFETCH(bool, opens);
+    QFETCH(QString, listAfter);
     ScopedWorkDir dir;
     const QByteArray old = ::recordBytes(-1, "A", "1") + ::recordBytes(0, "B", "2") + ::recordBytes(-1, "C", "3");
     const QByteArray now = old.left(37) + old.right(37);
+    const QByteArray torn = now + old.mid(now.size(), 10);
     writeFileBytes(old);
-    // Killed after the journal and half of the rewrite: a torn file.
-    InPlaceRewrite rewrite("PCIP.dat", dir.file("journals"));
+    InPlaceRewrite rewrite("PCIP.dat");
+    const QString journalPath = rewrite.journalPath();
+    const auto removeJournal = qScopeGuard([&] { QDir(journalPath).removeRecursively() || QFile::remove(journalPath); });
+
     QString error;
-    QVERIFY(rewrite.writeJournal(now, &error));
-    QFile torn("PCIP.dat");
-    QVERIFY(torn.open(QIODevice::ReadWrite) && torn.write(now.left(50)) == 50);
-    torn.close();
-    QVERIFY(InPlaceRewrite("PCIP.dat", dir.file("journals")).finishUnfinished(&error));
-    QCOMPARE(readFileBytes(), now);
-    QVERIFY(!QFile::exists(rewrite.journalPath()));
-    // A journal that never got complete is dropped; the file was not touched.
-    writeFileBytes(rewrite.journalPath().toUtf8(), rewrite.journalPath());
-    QVERIFY(InPlaceRewrite("PCIP.dat", dir.file("journals")).finishUnfinished(&error));
-    QCOMPARE(readFileBytes(), now);
-    QVERIFY(!QFile::exists(rewrite.journalPath()));
+    if (how == "delete") {
+        RecordingWriter writer;
+        writer.refuseNewFileFor = "PCIP.dat";
+        writer.failingOverwrites = failingOverwrites;
+        QCOMPARE(PcipFile::replaceAll("PCIP.dat", now, &error, writer), failingOverwrites == 0);
+        QCOMPARE(writer.log, steps);
+        QCOMPARE(error.isEmpty(), failingOverwrites == 0);
+    } else if (how == "crash") {
+        QVERIFY(rewrite.writeJournal(now, &error));
+        writeFileBytes(torn);
+    } else if (how == "unreadable journal") {
+        writeFileBytes(torn);
+        QVERIFY(QDir().mkpath(journalPath));
+    } else if (how == "incomplete journal") {
+        QVERIFY(rewrite.writeJournal(now, &error));
+        QFile journal(journalPath);
+        QVERIFY(journal.open(QIODevice::ReadWrite) && journal.resize(journal.size() - 1));
+    }
+
+    PcipFile file;
+    QCOMPARE(file.open(), opens);
+    file.close();
+    if (!opens)
+        QVERIFY2(file.errorString().contains(QDir::toNativeSeparators(journalPath)), qPrintable(file.errorString()));
+    else
+        QVERIFY(!QFileInfo::exists(journalPath));
+    const QMap<QString, QByteArray> lists{{"old", old}, {"new", now}, {"torn", torn}};
+    QCOMPARE(readFileBytes().toHex(' '), lists.value(listAfter).toHex(' '));
 }
 
 void DestinationFileTest::recordLimit()
