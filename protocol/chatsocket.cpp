@@ -159,6 +159,7 @@ void ChatSocket::gather()
         m_burstFirstMs = m_burstLastMs;
     m_burstBytes += bytes.size();
     m_burst += m_decoder.decode(bytes);
+    m_sent.hubDataArrived();
 }
 
 void ChatSocket::endBurst()
@@ -236,6 +237,10 @@ void ChatSocket::onError()
     if (m_endReported)
         return;
     m_endReported = true;
+    // A last look at what the hub acknowledged, while the socket is still
+    // there to ask.
+    m_sent.connectionEnded(SentMessages::End::Failed, SocketLiveness::unacknowledgedBytes(m_socket->socketDescriptor()),
+                           m_handedToSystem);
     const QString description = describe(*m_socket, m_wasConnected);
     if (deliverBeforeEnd())
         emit errorOccurred(description);
@@ -246,6 +251,7 @@ void ChatSocket::onDisconnected()
     if (m_endReported)
         return;
     m_endReported = true;
+    m_sent.connectionEnded(SentMessages::End::ClosedByPeer, SentMessages::kCannotTell, m_handedToSystem);
     if (deliverBeforeEnd())
         emit closedByPeer();
 }

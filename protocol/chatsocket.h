@@ -36,8 +36,9 @@ class QTcpSocket;
 // delivered before the close or error notification.
 //
 // A hub that vanishes without a word (power lost, cable pulled) is noticed
-// through SocketLiveness and reported as an error; chat messages it had
-// not acknowledged can then be taken back with takeUndelivered().
+// through SocketLiveness and reported as an error; chat messages it may
+// not have received can then be taken back with takeUndelivered()
+// (SentMessages decides which).
 class ChatSocket final : public QObject
 {
     Q_OBJECT
@@ -71,7 +72,7 @@ public:
     // decoder.
     QString getData();
 
-    // The user texts of chat messages the server had not acknowledged when
+    // The user texts of chat messages the server may not have received when
     // the connection ended, oldest first; taken once.
     QStringList takeUndelivered();
 

@@ -17,6 +17,22 @@ void SentMessages::forgetSentBefore(qint64 ms)
     m_sent.removeIf([ms](const Sent &sent) { return sent.sentAtMs < ms; });
 }
 
+void SentMessages::hubDataArrived()
+{
+    for (Sent &sent : m_sent)
+        sent.followedByHubData = true;
+}
+
+void SentMessages::connectionEnded(End end, qint64 unacknowledged, qint64 handedToSystem)
+{
+    if (end == End::ClosedByPeer)
+        m_sent.clear();
+    else if (unacknowledged != kCannotTell)
+        acknowledgedUpTo(handedToSystem - unacknowledged);
+    else
+        m_sent.removeIf([](const Sent &sent) { return sent.followedByHubData; });
+}
+
 QStringList SentMessages::take()
 {
     QStringList texts;

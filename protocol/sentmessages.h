@@ -7,10 +7,21 @@
 // The chat messages of one connection that the server may not have
 // received yet, each with the place in the byte stream where it ends, so
 // that a connection lost with them still in flight gives them back to the
-// user instead of losing them.
+// user instead of losing them, and one the server had is never sent twice.
+//
+// Which messages come back when the connection ends:
+//   the hub closed (or reset) its side       none: it was there to read them
+//   an error, the system tells what is       those beyond the acknowledged
+//     unacknowledged (zero included)         part of the stream
+//   an error, the system cannot tell         those not followed by data
+//                                            from the hub, nor older than
+//                                            the poll's limit
 class SentMessages final
 {
 public:
+    enum class End { ClosedByPeer, Failed };
+    static constexpr qint64 kCannotTell = -1;
+
     void add(const QString &userText, qint64 streamEnd, qint64 sentAtMs);
     // The peer has acknowledged the stream up to `offset`.
     void acknowledgedUpTo(qint64 offset);
@@ -18,6 +29,14 @@ public:
     // before `ms` count as received (a connection that had lost them would
     // have ended by now).
     void forgetSentBefore(qint64 ms);
+    // The hub sent data: the connection still carried data after the
+    // messages sent so far.
+    void hubDataArrived();
+    // Keeps only the messages the hub may not have had when the connection
+    // ended. unacknowledged: bytes of the stream the system says are not
+    // acknowledged, or kCannotTell; handedToSystem: the stream's length.
+    void connectionEnded(End end, qint64 unacknowledged, qint64 handedToSystem);
+
     bool isEmpty() const { return m_sent.isEmpty(); }
     QStringList take();
     void clear() { m_sent.clear(); }
@@ -28,6 +47,7 @@ private:
         QString text;
         qint64 streamEnd;
         qint64 sentAtMs;
+        bool followedByHubData = false;
     };
     QList<Sent> m_sent;
 };

@@ -1,5 +1,6 @@
 #include "chatsocket.h"
 #include "codepage932.h"
+#include "sentmessages.h"
 #include "updateassembly.h"
 #include "probes.h"
 #include "testsupport.h"
@@ -14,6 +15,8 @@ class ChatSocketTest final : public QObject
 private slots:
     void endOfConnection_data();
     void endOfConnection();
+    void messagesGivenBack_data();
+    void messagesGivenBack();
     void updateCutAnywhereArrivesWhole();
     void tricklingUpdateShowsEarlyAndEndsExact();
     void endlessStreamStaysBounded();
@@ -84,6 +87,9 @@ void ChatSocketTest::endOfConnection()
         QVERIFY(pair.connect());
     }
     if (how == "peer closes") {
+        // The hub read this message: it must not come back at the close.
+        QVERIFY(pair.socket.sendData(QStringLiteral("NormalTelhi/*/~x"), nullptr, QStringLiteral("hi")));
+        QTRY_COMPARE_WITH_TIMEOUT(pair.server.received(0), QByteArray("NormalTelhi/*/~x"), 5000);
         pair.peer()->write("last words");
         pair.peer()->disconnectFromHost();
     } else if (how == "own close") {
@@ -98,6 +104,44 @@ void ChatSocketTest::endOfConnection()
     QCOMPARE(pair.socket.getData(), data);
     QCOMPARE(pair.spies.data.isEmpty(), data.isEmpty());
     QVERIFY(!pair.socket.isConnected());
+    QCOMPARE(pair.socket.takeUndelivered(), QStringList());
+}
+
+void ChatSocketTest::messagesGivenBack_data()
+{
+    using End = SentMessages::End;
+    QTest::addColumn<End>("end");
+    QTest::addColumn<qint64>("unacknowledged"); // as the system tells
+    QTest::addColumn<int>("hubDataAfter");      // messages sent before the hub's last data
+    QTest::addColumn<QStringList>("givenBack");
+    // Messages "a", "b", "c" end at bytes 10, 20 and 30 of the stream.
+    const qint64 cannotTell = SentMessages::kCannotTell;
+    const QStringList all{"a", "b", "c"};
+    QTest::newRow("hub closed, nothing acknowledged") << End::ClosedByPeer << qint64(30) << 0 << QStringList();
+    QTest::newRow("hub closed, system cannot tell") << End::ClosedByPeer << cannotTell << 0 << QStringList();
+    QTest::newRow("error, nothing outstanding") << End::Failed << qint64(0) << 0 << QStringList();
+    QTest::newRow("error, part of b outstanding") << End::Failed << qint64(15) << 0 << QStringList{"b", "c"};
+    QTest::newRow("error, all outstanding") << End::Failed << qint64(30) << 3 << all;
+    QTest::newRow("error, cannot tell, hub silent since") << End::Failed << cannotTell << 0 << all;
+    QTest::newRow("error, cannot tell, hub data after b") << End::Failed << cannotTell << 2 << QStringList{"c"};
+    QTest::newRow("error, cannot tell, hub data after all") << End::Failed << cannotTell << 3 << QStringList();
+}
+
+void ChatSocketTest::messagesGivenBack()
+{
+    QFETCH(SentMessages::End, end);
+    QFETCH(qint64, unacknowledged);
+    QFETCH(int, hubDataAfter);
+    QFETCH(QStringList, givenBack);
+    SentMessages sent;
+    const QStringList texts{"a", "b", "c"};
+    for (int i = 0; i < texts.size(); ++i) {
+        sent.add(texts[i], 10 * (i + 1), 0);
+        if (i + 1 == hubDataAfter)
+            sent.hubDataArrived();
+    }
+    sent.connectionEnded(end, unacknowledged, 30);
+    QCOMPARE(sent.take(), givenBack);
 }
 
 void ChatSocketTest::updateCutAnywhereArrivesWhole()
