@@ -23,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTimer>
@@ -65,10 +66,7 @@ form1::form1(quint16 remotePort, QWidget *parent)
     Form_Load();
 }
 
-form1::~form1()
-{
-    m_closed = true;
-}
+form1::~form1() = default;
 
 void form1::createMenus()
 {
@@ -267,13 +265,15 @@ form1::WaitOutcome form1::waitForConnection()
     QTimer wakeAtDeadline;
     wakeAtDeadline.setSingleShot(true);
     wakeAtDeadline.setTimerType(Qt::PreciseTimer);
+    // Anything may run inside the wait, even the deletion of this window.
+    const QPointer<form1> alive(this);
     while (true) {
         if (!wakeAtDeadline.isActive()) {
             const auto left = ceil<milliseconds>(deadline - WaitClock::now());
             wakeAtDeadline.start(std::max(left, milliseconds(1)));
         }
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        if (m_closed)
+        if (!alive || m_closed)
             return WaitOutcome::WindowClosed;
         if (connected)
             return WaitOutcome::Connected;
@@ -290,7 +290,12 @@ void form1::ConnectToServer()
         return;
     m_scanRunning = true;
     m_closed = false;
-    const auto scanDone = qScopeGuard([this] { m_scanRunning = false; });
+    // The waits below run the event loop: the window may be gone after them.
+    const QPointer<form1> alive(this);
+    const auto scanDone = qScopeGuard([this, alive] {
+        if (alive)
+            m_scanRunning = false;
+    });
 
     QString failureText;
     auto trap = [&](const QString &description) {
@@ -329,7 +334,7 @@ void form1::ConnectToServer()
         QString requestError;
         if (!WSock->connectToRemote(&requestError))
             trap(requestError);
-        attemptOver = (!connectError) != (!connected);
+        const bool attemptOver = (!connectError) != (!connected);
         if (attemptOver)
             continue;
 
@@ -348,7 +353,7 @@ void form1::ConnectToServer()
     if (fileSize == 0)
         MessageBoxes::warn(this, MessageBoxes::kTitle,
                            QStringLiteral("接続先の設定をしてから「接続/参加」ボタンを押してください"));
-    if (m_closed)
+    if (!alive || m_closed)
         return;
 
     if (!connected) {

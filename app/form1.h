@@ -91,9 +91,8 @@ private:
     // ConnectToServer until its next connect request clears them.
     bool connectError = false;
     bool connected = false;
-    bool attemptOver = false;
 
     quint16 m_remotePort;
     bool m_scanRunning = false;
-    bool m_closed = false;
+    bool m_closed = false; // by the user, while a scan may be waiting
 };

@@ -1,5 +1,5 @@
-// Server bytes in arbitrary chunks through the connection's decoder and the
-// display update split.
+// Server bytes in arbitrary chunks through the connection's decoder, the
+// display update split and the line breaks made one LF each.
 #include "chatmessages.h"
 #include "codepage932.h"
 
@@ -21,6 +21,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             if (update.first.toString() + QStringLiteral("/*/") + update.second.toString() != text)
                 abort();
             if (update.first.contains(QStringLiteral("/*/")))
+                abort();
+            const QString shown = ChatMessages::forDisplay(update.second);
+            const qsizetype breaks = update.second.count(u'\r') + update.second.count(u'\n')
+                                     - update.second.count(QStringLiteral("\r\n"));
+            if (shown.contains(u'\r') || shown.count(u'\n') != breaks || shown.size() > update.second.size())
                 abort();
         } else if (!update.first.isEmpty() || !update.second.isEmpty() || text.contains(QStringLiteral("/*/"))) {
             abort();

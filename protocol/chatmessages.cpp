@@ -38,4 +38,25 @@ DisplayUpdate splitDisplayUpdate(QStringView received)
     return {received.first(at), received.sliced(at + kUpdateSeparator.size()), true};
 }
 
+QString forDisplay(QStringView text)
+{
+    // One pass, one copy.
+    QString shown(text.size(), Qt::Uninitialized);
+    QChar *out = shown.data();
+    const QChar *in = text.data();
+    const QChar *const end = in + text.size();
+    while (in != end) {
+        const QChar c = *in++;
+        if (c == u'\r') {
+            *out++ = u'\n';
+            if (in != end && *in == u'\n')
+                ++in;
+        } else {
+            *out++ = c;
+        }
+    }
+    shown.truncate(out - shown.constData());
+    return shown;
+}
+
 } // namespace ChatMessages

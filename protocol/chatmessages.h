@@ -25,4 +25,9 @@ struct DisplayUpdate
 // Without a separator the data is not an update: both texts stay empty.
 DisplayUpdate splitDisplayUpdate(QStringView received);
 
+// Server text may end its lines with CR LF, LF or a lone CR; each becomes
+// one LF, so a field shows one position per character and what is selected
+// is what is copied.
+QString forDisplay(QStringView text);
+
 } // namespace ChatMessages
