@@ -78,6 +78,7 @@ VanishingHubRun runVanishingHub(const QString &hubProgram, const QString &messag
     HubNamespace link(hubProgram);
     if (!link.isReady())
         return run;
+    run.ready = true;
     ScopedWorkDir dir;
     writeRecords({makeRecord(-1, QStringLiteral("HubPC"), HubNamespace::hubAddress())});
     struct Window
@@ -97,7 +98,7 @@ VanishingHubRun runVanishingHub(const QString &hubProgram, const QString &messag
         if (!QTest::qWaitFor([w] { return w->joined(); }, 5000))
             return run;
     }
-    run.ready = true;
+    run.joined = true;
     // Something the hub received long before it goes: never given back.
     idle.typed->setText(QStringLiteral("こんにちは"));
     idle.send->click();

@@ -42,6 +42,7 @@ private:
 struct VanishingHubRun
 {
     bool ready = false;            // the namespace and the hub were there
+    bool joined = false;           // both windows joined the hub
     bool keptWhileSilent = false;  // both still connected before it vanished
     qint64 idleLostMs = -1;        // from vanishing to the idle one noticing
     qint64 sentLostMs = -1;        // from the send to the sender noticing

@@ -28,6 +28,8 @@ private slots:
     void versionWindowCloses_data();
     void versionWindowCloses();
     void helpMenusPassTheirOwnWindow();
+    void helpFileBesideTheProgramOrInstalled_data();
+    void helpFileBesideTheProgramOrInstalled();
     void helpFileIsBuiltBesideTheProgram();
     void versionResourceOfTheProgram();
     void commandLine_data();
@@ -90,6 +92,31 @@ void AboutTest::helpMenusPassTheirOwnWindow()
     // The separator is added even after a root folder.
     const QString root = QDir::toNativeSeparators(QDir::rootPath());
     QCOMPARE(::helpFilePath(root), root + QDir::toNativeSeparators("/Wispline.chm"));
+}
+
+void AboutTest::helpFileBesideTheProgramOrInstalled_data()
+{
+    QTest::addColumn<QStringList>("present"); // folders holding a help file
+    QTest::addColumn<QString>("dataFolder");
+    QTest::addColumn<QString>("opened");
+    QTest::newRow("only installed") << QStringList{"data"} << "data" << "data";
+    QTest::newRow("beside the program first") << QStringList{"program", "data"} << "data" << "program";
+    QTest::newRow("none: beside the program") << QStringList() << "data" << "program";
+    QTest::newRow("no data folder (Windows)") << QStringList{"data"} << "" << "program";
+}
+
+void AboutTest::helpFileBesideTheProgramOrInstalled()
+{
+    QFETCH(QStringList, present);
+    QFETCH(QString, dataFolder);
+    QFETCH(QString, opened);
+    ScopedWorkDir dir;
+    for (const QString &folder : {QStringLiteral("program"), QStringLiteral("data")})
+        QVERIFY(QDir().mkdir(folder));
+    for (const QString &folder : std::as_const(present))
+        writeFileBytes("help", ::helpFilePath(dir.file(folder)));
+    QCOMPARE(findHelpFile(dir.file("program"), dataFolder.isEmpty() ? QString() : dir.file(dataFolder)),
+             ::helpFilePath(dir.file(opened)));
 }
 
 void AboutTest::helpFileIsBuiltBesideTheProgram()

@@ -158,6 +158,10 @@ void DestinationWindowTest::edits_data()
                                                    << QStringList{kConfirmDelete} << none;
     QTest::newRow("delete cancelled") << kThree << 1 << none << QByteArray() << "cancel delete" << kThree
                                       << QStringList{kConfirmDelete} << none;
+    // Listed as 「しない」, so a click chooses 「しない」 and a modify stores 0.
+    QTest::newRow("modify a record of an odd mark") << QByteArray("\x01\x00", 2) + kAlpha.mid(2) + kBeta << 0 << none
+                                                    << QByteArray() << "modify"
+                                                    << recordBytes(0, "Alpha", "10.0.0.1") + kBeta << none << none;
     QTest::newRow("delete: untouched records stay as stored") << odd + kBeta + odd << 1 << none << QByteArray()
                                                               << "delete" << odd + odd << QStringList{kConfirmDelete}
                                                               << none;

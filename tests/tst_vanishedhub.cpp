@@ -54,6 +54,7 @@ void VanishedHubTest::vanishedHubIsNoticedAndNothingIsLost()
         runVanishingHub(QStringLiteral(DEMOHUB_EXE), QStringLiteral("誰かいますか"), QStringLiteral("もしもし"));
     if (!run.ready)
         QSKIP("no network namespace with a link could be made here (iproute2 missing, or no privilege)");
+    QVERIFY2(run.joined, "the windows did not join the hub in the namespace");
     qInfo("lost noticed: %lld ms after the send, %lld ms after vanishing while idle", run.sentLostMs, run.idleLostMs);
     QVERIFY(run.keptWhileSilent); // a silent hub that is there answers the probes
     QVERIFY(run.sentLostMs >= 0 && run.sentLostMs <= 20000 && run.idleLostMs >= 0 && run.idleLostMs <= 30000);

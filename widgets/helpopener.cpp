@@ -22,16 +22,24 @@ QString helpFilePath(const QString &programFolder)
 #endif
 }
 
+QString findHelpFile(const QString &programFolder, const QString &dataFolder)
+{
+    const QString beside = helpFilePath(programFolder);
+    if (dataFolder.isEmpty() || QFileInfo::exists(beside))
+        return beside;
+    const QString installed = helpFilePath(dataFolder);
+    return QFileInfo::exists(installed) ? installed : beside;
+}
+
 QString helpFilePath()
 {
-    const QString beside = helpFilePath(QDir::toNativeSeparators(QCoreApplication::applicationDirPath()));
-#ifndef Q_OS_WIN
+    const QString programFolder = QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
+#ifdef Q_OS_WIN
+    return findHelpFile(programFolder, QString());
+#else
     // An installed package keeps the help with its data, not its programs.
-    const QString installed = helpFilePath(QStringLiteral(WISPLEAF_DATA_DIR));
-    if (!QFileInfo::exists(beside) && QFileInfo::exists(installed))
-        return installed;
+    return findHelpFile(programFolder, QStringLiteral(WISPLEAF_DATA_DIR));
 #endif
-    return beside;
 }
 
 void openHelpWithDesktop(QWidget *owner, const QString &path)
