@@ -7,6 +7,26 @@
 #include <QTextBlock>
 #include <QTextCursor>
 
+#include <algorithm>
+
+namespace {
+// How much two texts share at their front and, after it, at their back.
+struct Trim
+{
+    qsizetype front;
+    qsizetype back;
+};
+
+Trim trimmed(QStringView a, QStringView b)
+{
+    const qsizetype n = std::min(a.size(), b.size());
+    const qsizetype front = std::mismatch(a.begin(), a.begin() + n, b.begin()).first - a.begin();
+    const qsizetype rest = n - front;
+    const qsizetype back = std::mismatch(a.rbegin(), a.rbegin() + rest, b.rbegin()).first - a.rbegin();
+    return {front, back};
+}
+} // namespace
+
 DisplayField::DisplayField(QWidget *parent)
     : QPlainTextEdit(parent)
 {
@@ -44,11 +64,16 @@ bool DisplayField::setText(const QString &text)
     cursor.beginEditBlock();
     for (const LineEdits::Edit &edit : *edits) {
         const QString lines = text.sliced(edit.newFrom, edit.newTo - edit.newFrom);
+        const qsizetype replacedFrom = m_lines.toShown(edit.from);
+        const QString replaced = m_lines.shown().sliced(replacedFrom, m_lines.toShown(edit.to) - replacedFrom);
         const LongLines::Splice splice = m_lines.replace(edit.from, edit.to, lines);
         m_text.replace(edit.from, edit.to - edit.from, lines);
-        cursor.setPosition(int(splice.shownFrom));
-        cursor.setPosition(int(splice.shownTo), QTextCursor::KeepAnchor);
-        cursor.insertText(splice.shownLines);
+        // Only the characters that differ are touched, so assistive
+        // technology hears of a new line as that line inserted.
+        const Trim trim = trimmed(replaced, splice.shownLines);
+        cursor.setPosition(int(splice.shownFrom + trim.front));
+        cursor.setPosition(int(splice.shownTo - trim.back), QTextCursor::KeepAnchor);
+        cursor.insertText(splice.shownLines.sliced(trim.front, splice.shownLines.size() - trim.front - trim.back));
         // The top line moves with the text before it.
         if (topPosition >= splice.shownTo)
             topPosition += splice.shownLines.size() - (splice.shownTo - splice.shownFrom);

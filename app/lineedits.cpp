@@ -31,9 +31,15 @@ qsizetype commonSuffix(QStringView a, QStringView b, qsizetype limit)
     return std::mismatch(a.rbegin(), a.rbegin() + n, b.rbegin()).first - a.rbegin();
 }
 
+// Below this size an edit is always applied, so that a screen reader hears
+// only what changed; above it, a full replace is as cheap as an edit that
+// touches more than a quarter of the text.
+constexpr qsizetype kAlwaysEdited = 16 * 1024;
+
 bool cheap(qsizetype changed, QStringView old, QStringView now)
 {
-    return changed <= std::max(old.size(), now.size()) / 4;
+    const qsizetype larger = std::max(old.size(), now.size());
+    return larger <= kAlwaysEdited || changed <= larger / 4;
 }
 
 // Lines dropped at the front and lines added at the back: where the new
@@ -74,9 +80,15 @@ std::optional<QList<Edit>> between(QStringView old, QStringView now)
     const qsizetype from = lineStart(old, prefix);
     const qsizetype to = std::max(from, lineStartFrom(old, old.size() - suffix));
     const qsizetype newTo = now.size() - (old.size() - to);
-    if (newTo >= from && cheap((to - from) + (newTo - from), old, now))
+    const bool oneRun = newTo >= from && (from > 0 || to < old.size()); // something stays
+    const qsizetype changed = (to - from) + (newTo - from);
+    if (oneRun && changed <= std::max(old.size(), now.size()) / 4)
         return QList<Edit>{{from, to, from, newTo}};
-    return shifted(old, now);
+    if (std::optional<QList<Edit>> edits = shifted(old, now))
+        return edits;
+    if (oneRun && cheap(changed, old, now))
+        return QList<Edit>{{from, to, from, newTo}};
+    return std::nullopt;
 }
 
 } // namespace LineEdits

@@ -23,7 +23,7 @@ struct Edit
 // The edits that turn `old` into `now`, last first (so that applying them
 // in order keeps the positions of the next valid); empty when the texts are
 // equal. None when the change is anything else, or touches more than a
-// quarter of the text: then a full replace is as cheap.
+// quarter of a long text: then a full replace is as cheap.
 std::optional<QList<Edit>> between(QStringView old, QStringView now);
 
 } // namespace LineEdits

@@ -13,6 +13,7 @@
 #include <QTextBlock>
 #include <QApplication>
 #include <QMenuBar>
+#include <QScopeGuard>
 #include <QTest>
 
 class ChatWindowTest final : public QObject
@@ -32,6 +33,8 @@ private slots:
     void readerKeepsTheirPlace();
     void attentionWhenTheConversationChangesUnseen();
     void screenReaderNames();
+    void screenReaderHearsOnlyTheNewLine_data();
+    void screenReaderHearsOnlyTheNewLine();
     void tabOrderWhileJoined();
     void layoutFollowsTheWindow();
 
@@ -323,6 +326,43 @@ void ChatWindowTest::screenReaderNames()
     QCOMPARE(accessibleName(m_w->Text3), QStringLiteral("会話"));
     QCOMPARE(accessibleName(m_w->Text4), QStringLiteral("参加者"));
     QCOMPARE(accessibleName(m_w->Command2), QStringLiteral("接続/参加"));
+}
+
+void ChatWindowTest::screenReaderHearsOnlyTheNewLine_data()
+{
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<QString>("lineEnd"); // after the last line too, or between lines only
+    for (int lines : {3, 3000}) {
+        QTest::addRow("%d lines, each ended", lines) << lines << "\n";
+        QTest::addRow("%d lines, the last unended", lines) << lines << "";
+    }
+}
+
+void ChatWindowTest::screenReaderHearsOnlyTheNewLine()
+{
+    QFETCH(int, lines);
+    QFETCH(QString, lineEnd);
+    QString before;
+    for (int i = 0; i < lines; ++i)
+        before += QStringLiteral("山田: %1番目の発言").arg(i) + (i + 1 < lines ? QStringLiteral("\n") : lineEnd);
+    const QString line = QStringLiteral("佐藤: 了解です");
+    const QString after = lineEnd.isEmpty() ? before + "\n" + line : before + line + "\n";
+    DisplayField field;
+    field.show();
+    field.setText(before);
+    // What the text control turns into the events assistive technology
+    // gets: an insertion where nothing was removed, else a replacement.
+    QStringList changes;
+    connect(field.document(), &QTextDocument::contentsChange, this, [&](int from, int removed, int added) {
+        QTextCursor range(field.document());
+        range.setPosition(from);
+        range.setPosition(from + added, QTextCursor::KeepAnchor);
+        changes << QStringLiteral("at %1, %2 removed, \"%3\" inserted").arg(from).arg(removed).arg(
+                       range.selectedText().replace(QChar::ParagraphSeparator, u'\n'));
+    });
+    field.setText(after);
+    const QString inserted = lineEnd.isEmpty() ? "\n" + line : line + "\n";
+    QCOMPARE(changes, QStringList{QStringLiteral("at %1, 0 removed, \"%2\" inserted").arg(before.size()).arg(inserted)});
 }
 
 void ChatWindowTest::tabOrderWhileJoined()
