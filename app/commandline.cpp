@@ -63,6 +63,11 @@ CommandLine CommandLine::parse(const QStringList &arguments)
                        "The working folder, where PCIP.dat lives; created when missing. %VARIABLE%s are expanded."),
         QStringLiteral("folder"));
     parser.addOption(workFolder);
+    const QCommandLineOption noNotifications(
+        QStringLiteral("no-notifications"),
+        QStringLiteral("新しい発言をデスクトップの通知と未読数で知らせません（タスクバーでの知らせは残ります）。\n"
+                       "No desktop notification or unread count for new lines (the task-bar alert stays)."));
+    parser.addOption(noNotifications);
     addQtOptions(parser, arguments.contains(QStringLiteral("--help-all")));
 
     CommandLine result;
@@ -86,6 +91,7 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         result.output = QStringLiteral("%1 %2\n").arg(program, QStringLiteral(WISPLEAF_VERSION));
     }
     result.workFolder = parser.value(workFolder);
+    result.notifications = !parser.isSet(noNotifications);
     return result;
 }
 

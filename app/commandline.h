@@ -15,6 +15,8 @@ struct CommandLine
     QString error;  // for standard error
     // --work-folder: where PCIP.dat lives, as given (%VAR% not yet expanded).
     QString workFolder;
+    // --no-notifications turns off the desktop notification and unread count.
+    bool notifications = true;
 
     static CommandLine parse(const QStringList &arguments);
 };

@@ -4,6 +4,7 @@
 #include "chatmessages.h"
 #include "chatsocket.h"
 #include "codepage932.h"
+#include "desktopnotifier.h"
 #include "destinationinput.h"
 #include "displayfield.h"
 #include "displayupdate.h"
@@ -29,6 +30,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <utility>
 #include <chrono>
 
 namespace {
@@ -63,7 +65,42 @@ form1::form1(quint16 remotePort, QWidget *parent)
 
     const Twips twips = twipsFor(this);
     resize(twips.toPixels(4884), twips.toPixels(4368) + menuBar()->sizeHint().height());
+    setNotificationsEnabled(true);
     Form_Load();
+}
+
+void form1::setNotificationsEnabled(bool enabled)
+{
+    if (enabled == (m_notifier != nullptr))
+        return;
+    if (!enabled) {
+        delete std::exchange(m_notifier, nullptr);
+        return;
+    }
+    m_notifier = new DesktopNotifier(this);
+    connect(m_notifier, &DesktopNotifier::activated, this, &form1::showWindow);
+    connect(SB, &SimpleStatusBar::simpleTextChanged, m_notifier, &DesktopNotifier::setStatusText);
+}
+
+void form1::showWindow()
+{
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+}
+
+void form1::changeEvent(QEvent *event)
+{
+    // Seen: nothing is unread any more.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        m_unseen.clear();
+        if (m_notifier) {
+            m_notifier->withdraw();
+            m_notifier->setUnreadCount(0);
+        }
+    }
+    QMainWindow::changeEvent(event);
 }
 
 form1::~form1() = default;
@@ -373,6 +410,7 @@ void form1::WSock_Connect()
     Text2->setEnabled(true);
     Text2->setFocus(); // where the user types next
     SB->setSimpleText(kConnectedText);
+    m_historyNext = true;
     // A connection lost at once makes this fail; the close or error
     // notification that follows tells the user.
     WSock->sendData(ChatMessages::entryRequest(Text1->text(), WSock->localIP()));
@@ -445,16 +483,40 @@ void form1::sendStep()
         SB->setSimpleText(QStringLiteral("送信できませんでした（%1）").arg(error));
         return;
     }
-    if (!text.isEmpty())
+    if (!text.isEmpty()) {
         Text2->setText(QString());
+        m_ownMessage = text;
+    }
 }
 
 void form1::WSock_DataArrival(qint64 /*bytesTotal*/)
 {
+    const QString before = Text3->text();
     const bool conversationChanged = showDisplayUpdate(WSock->getData(), Text4, Text3);
-    // New lines while the user works in another window: ask for attention.
-    if (!isActiveWindow() && conversationChanged)
-        m_requestAttention(this);
+    const bool history = std::exchange(m_historyNext, false);
+    if (!conversationChanged)
+        return;
+    if (isActiveWindow()) {
+        m_ownMessage.clear(); // seen as it came back
+        return;
+    }
+    // New lines while the user works in another window: ask for attention,
+    // and tell the desktop what they say.
+    m_requestAttention(this);
+    if (m_notifier && !history)
+        announceNewLines(before);
+}
+
+void form1::announceNewLines(const QString &before)
+{
+    const NewMessages::Verdict verdict = NewMessages::judge({before, Text3->text(), false, false, m_ownMessage});
+    if (verdict.ownLineSeen)
+        m_ownMessage.clear();
+    if (verdict.lines.isEmpty())
+        return;
+    m_unseen.add(verdict.lines);
+    m_notifier->notify(QStringLiteral("Wispleaf"), m_unseen.body());
+    m_notifier->setUnreadCount(int(m_unseen.count()));
 }
 
 void form1::set11_Click(int /*index*/)

@@ -6,12 +6,14 @@
 // the placement of the controls in MainLayout; this class wires them up.
 
 #include "helpopener.h"
+#include "newmessages.h"
 
 #include <QMainWindow>
 
 #include <functional>
 
 class ChatSocket;
+class DesktopNotifier;
 class DisplayField;
 class Form2;
 class QAction;
@@ -40,9 +42,14 @@ public:
     using AttentionRequest = std::function<void(QWidget *window)>;
     void setAttentionRequest(AttentionRequest request) { m_requestAttention = std::move(request); }
 
+    // New lines while the window is not active also reach the desktop as
+    // a notification and an unread count (on unless the user says no).
+    void setNotificationsEnabled(bool enabled);
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void createControls();
@@ -70,6 +77,8 @@ private:
     void sendStep();
     enum class WaitOutcome { Connected, TimedOut, WindowClosed };
     WaitOutcome waitForConnection();
+    void announceNewLines(const QString &before);
+    void showWindow();
 
     QWidget *m_client = nullptr;
     QLabel *Label1 = nullptr;
@@ -86,6 +95,13 @@ private:
     Form2 *m_form2 = nullptr; // made at the first opening, owned as a child
     HelpOpener m_openHelp;
     AttentionRequest m_requestAttention;
+    DesktopNotifier *m_notifier = nullptr; // none when switched off
+
+    // What is news: not the history sent at joining, nor the person's own
+    // line; the lines announced since the window was last active.
+    bool m_historyNext = false;
+    QString m_ownMessage;
+    NewMessages::Unseen m_unseen;
 
     // Connection flags: they keep their values across calls of
     // ConnectToServer until its next connect request clears them.

@@ -49,6 +49,7 @@ int main(int argc, char *argv[])
     if (!commandLine.workFolder.isEmpty() && !enterWorkFolder(commandLine.workFolder, &folderError))
         MessageBoxes::warn(nullptr, MessageBoxes::kTitle, folderError);
     form1 window;
+    window.setNotificationsEnabled(commandLine.notifications);
     window.show();
     return app.exec();
 }

@@ -2,7 +2,7 @@
 wispleaf_packages=(
     cmake ninja-build g++ pkg-config dpkg-dev file desktop-file-utils
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    fonts-ipafont-gothic fp-utils clang libclang-rt-dev appstream iproute2
+    fonts-ipafont-gothic fp-utils clang libclang-rt-dev appstream iproute2 dbus-daemon
 )
 
 wispleaf_install_deps() {

@@ -22,4 +22,5 @@ void SimpleStatusBar::setSimpleText(const QString &text)
     m_text->setText(text);
     // A screen reader names the bar by what it says.
     setAccessibleName(text);
+    emit simpleTextChanged(text);
 }

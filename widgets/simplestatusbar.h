@@ -15,6 +15,9 @@ public:
     QString simpleText() const;
     void setSimpleText(const QString &text);
 
+signals:
+    void simpleTextChanged(const QString &text);
+
 private:
     QLabel *m_text = nullptr;
 };
