@@ -46,11 +46,16 @@ bool DisplayField::setText(const QString &text)
 {
     const std::optional<QList<LineEdits::Edit>> edits = LineEdits::between(m_text, text);
     if (!edits) {
+        // Too large a change to apply in place, yet maybe only lines added.
+        m_addedFrom = !m_text.isEmpty() && text.startsWith(m_text)
+                          ? LineEdits::addedAtEnd(m_text, text, {{m_text.size(), m_text.size(), m_text.size(), text.size()}})
+                          : std::nullopt;
         replaceAll(text);
         return true;
     }
     if (edits->isEmpty())
         return false;
+    m_addedFrom = LineEdits::addedAtEnd(m_text, text, *edits);
 
     // Where the reader is: at the very end (new lines come into view), or
     // on a line that is to stay at the top of the view.
@@ -89,6 +94,13 @@ bool DisplayField::setText(const QString &text)
         bar->setValue(kept.firstLineNumber() + std::min(linesIntoTop, std::max(0, kept.lineCount() - 1)));
     }
     return true;
+}
+
+std::optional<QStringView> DisplayField::addedAtEnd() const
+{
+    if (!m_addedFrom)
+        return std::nullopt;
+    return QStringView(m_text).sliced(*m_addedFrom);
 }
 
 QMimeData *DisplayField::createMimeDataFromSelection() const

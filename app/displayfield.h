@@ -4,6 +4,8 @@
 
 #include <QPlainTextEdit>
 
+#include <optional>
+
 // A read-only field for the server's texts: plain text only, never markup.
 // Very long lines are shown cut into shorter paragraphs (see LongLines) so
 // the window stays responsive, while text() and a copy give back exactly
@@ -19,6 +21,9 @@ public:
     // False when the field already showed exactly this text.
     bool setText(const QString &text);
     const QString &text() const { return m_text; }
+    // The lines the last change added at the end of the text (after any
+    // dropped at its front); none when it changed the text otherwise.
+    std::optional<QStringView> addedAtEnd() const;
 
 protected:
     QMimeData *createMimeDataFromSelection() const override;
@@ -28,4 +33,5 @@ private:
 
     QString m_text;
     LongLines m_lines;
+    std::optional<qsizetype> m_addedFrom;
 };

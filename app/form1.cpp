@@ -491,7 +491,6 @@ void form1::sendStep()
 
 void form1::WSock_DataArrival(qint64 /*bytesTotal*/)
 {
-    const QString before = Text3->text();
     const bool conversationChanged = showDisplayUpdate(WSock->getData(), Text4, Text3);
     const bool history = std::exchange(m_historyNext, false);
     if (!conversationChanged)
@@ -504,12 +503,12 @@ void form1::WSock_DataArrival(qint64 /*bytesTotal*/)
     // and tell the desktop what they say.
     m_requestAttention(this);
     if (m_notifier && !history)
-        announceNewLines(before);
+        announceNewLines();
 }
 
-void form1::announceNewLines(const QString &before)
+void form1::announceNewLines()
 {
-    const NewMessages::Verdict verdict = NewMessages::judge({before, Text3->text(), false, false, m_ownMessage});
+    const NewMessages::Verdict verdict = NewMessages::judge({Text3->addedAtEnd(), false, false, m_ownMessage});
     if (verdict.ownLineSeen)
         m_ownMessage.clear();
     if (verdict.lines.isEmpty())

@@ -77,7 +77,7 @@ private:
     void sendStep();
     enum class WaitOutcome { Connected, TimedOut, WindowClosed };
     WaitOutcome waitForConnection();
-    void announceNewLines(const QString &before);
+    void announceNewLines();
     void showWindow();
 
     QWidget *m_client = nullptr;

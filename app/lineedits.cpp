@@ -49,7 +49,8 @@ std::optional<QList<Edit>> shifted(QStringView old, QStringView now)
     const qsizetype firstLineEnd = now.indexOf(u'\n');
     if (firstLineEnd < 0)
         return std::nullopt;
-    const QStringView firstLine = now.first(firstLineEnd + 1);
+    // Without its line break: the old text's last line may be unended.
+    const QStringView firstLine = now.first(firstLineEnd);
     qsizetype dropped = old.indexOf(firstLine);
     for (int tries = 0; dropped > 0 && tries < 3; ++tries, dropped = old.indexOf(firstLine, dropped + 1)) {
         const qsizetype kept = old.size() - dropped;
@@ -89,6 +90,27 @@ std::optional<QList<Edit>> between(QStringView old, QStringView now)
     if (oneRun && cheap(changed, old, now))
         return QList<Edit>{{from, to, from, newTo}};
     return std::nullopt;
+}
+
+std::optional<qsizetype> addedAtEnd(QStringView old, QStringView now, const QList<Edit> &edits)
+{
+    std::optional<qsizetype> added;
+    for (const Edit &edit : edits) {
+        const bool frontDropped = edit.from == 0 && edit.newFrom == 0 && edit.newTo == 0;
+        if (frontDropped)
+            continue;
+        const qsizetype kept = edit.to - edit.from; // the old tail, given again first
+        if (added || edit.to != old.size() || edit.newTo != now.size() || edit.newTo - edit.newFrom < kept
+            || old.sliced(edit.from, kept) != now.sliced(edit.newFrom, kept))
+            return std::nullopt;
+        added = edit.newFrom + kept;
+    }
+    if (!added || *added == now.size())
+        return std::nullopt;
+    // A line of its own: after a line break, or starting with one.
+    if (*added > 0 && now[*added - 1] != u'\n' && now[*added] != u'\n')
+        return std::nullopt;
+    return added;
 }
 
 } // namespace LineEdits

@@ -17,8 +17,9 @@ inline constexpr int kShownLines = 5;
 
 struct Update
 {
-    QStringView before; // the conversation as shown until now, LF-separated
-    QStringView after;  // as the update shows it
+    // The lines the update added at the end of the conversation
+    // (LF-separated), or none when it changed the conversation otherwise.
+    std::optional<QStringView> added;
     bool windowActive = false;
     bool firstAfterJoining = false; // the history a hub sends to a newcomer
     QString ownMessage;             // what the person sent last, if not yet seen
@@ -31,10 +32,6 @@ struct Verdict
 };
 
 Verdict judge(const Update &update);
-
-// The lines added at the end of `before`, after any lines dropped at its
-// front; none when the conversation changed in any other way.
-std::optional<QStringList> linesAddedAtEnd(QStringView before, QStringView after);
 
 // The lines announced since the window was last active, for the
 // notification's body: the last kShownLines kept, earlier ones counted.

@@ -179,6 +179,61 @@ void benchChangedLines()
     }
 }
 
+// The same updates (one line appended to a 1 MB conversation) arriving
+// over a socket while the window is active and while it is behind another
+// one, which adds what tells the desktop: the process's CPU per update.
+// A private session bus with no notification server: its own time is not
+// ours to count.
+void benchUnseenUpdate()
+{
+    QProcess bus;
+    bus.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address"});
+    if (!bus.waitForStarted(5000) || !bus.waitForReadyRead(5000)) {
+        out << "(unseen-update row skipped: dbus-daemon is missing)\n";
+        return;
+    }
+    qputenv("DBUS_SESSION_BUS_ADDRESS", bus.readLine().trimmed());
+    ScopedWorkDir dir;
+    LoopbackServer server;
+    writeRecords({makeRecord(-1, QStringLiteral("PC"), QStringLiteral("127.0.0.1"))});
+    form1 window(server.port());
+    window.show();
+    window.findChild<QLineEdit *>("Text1")->setText(QStringLiteral("太郎"));
+    window.findChild<QPushButton *>("Command2")->click();
+    if (!QTest::qWaitFor([&] { return server.received(0).endsWith("/*/~127.0.0.1"); }, 5000)) {
+        out << "(unseen-update row skipped: the window did not join)\n";
+        return;
+    }
+    const auto *text3 = window.findChild<DisplayField *>("Text3");
+    QWidget elsewhere;
+    elsewhere.show();
+
+    QString conversation;
+    while (conversation.size() < 512 * 1024)
+        conversation += QStringLiteral("山田: 今日の会議は10時からです。The meeting starts at 10, room 3.\n");
+    // The two alternate, so that both meet the same sizes and load.
+    int serial = 0;
+    QList<double> active, unseen;
+    for (int i = 0; i < std::max(10, g_repeats * 60); ++i) {
+        QWidget *front = i % 2 ? &elsewhere : static_cast<QWidget *>(&window);
+        front->activateWindow();
+        (void)QTest::qWaitForWindowActive(front);
+        conversation += QStringLiteral("佐藤: %1番目の発言\n").arg(++serial);
+        const QByteArray update = Cp932::encode(QStringLiteral("太郎/*/") + conversation);
+        const double before = processCpuSeconds();
+        server.sendToAll(update);
+        (void)QTest::qWaitFor([&] { return text3->text().size() == conversation.size(); }, 5000);
+        const double ms = (processCpuSeconds() - before) * 1000;
+        if (i >= 2) // the history, and warm caches
+            (i % 2 ? unseen : active) << ms;
+    }
+    g_rows << Row{"one line appended to 1 MB, the window unseen (notification and count)", median(unseen),
+                  median(active), "ms CPU", "the same update, the window active", "≤ 1.05× reference",
+                  median(unseen) <= 1.05 * median(active)};
+    bus.kill();
+    bus.waitForFinished(5000);
+}
+
 // How long the window stays busy after an update of 10 MB that is one
 // line: from the bytes to both fields laid out and painted, against the
 // least an update needs (decode and split).
@@ -645,7 +700,7 @@ int main(int argc, char *argv[])
     const QList<std::pair<QString, void (*)()>> groups{
         {"encode", benchEncode},       {"changed-lines", benchChangedLines}, {"display", benchDisplayStep},
         {"long-line", benchOneLongLine}, {"wait", benchWait},                {"destinations", benchDestinations},
-        {"startup", benchStartup},     {"vanished-hub", benchVanishedHub},
+        {"startup", benchStartup},     {"vanished-hub", benchVanishedHub}, {"unseen-update", benchUnseenUpdate},
 #ifdef WISPLEAF_BENCH_XCB
         {"person", benchHugeLineAsAPersonMeetsIt},
 #endif

@@ -184,6 +184,7 @@ void AboutTest::commandLine_data()
     QTest::addColumn<QString>("output");
     QTest::addColumn<QString>("error");
     QTest::newRow("help") << QStringList{"--help"} << 0 << "--version" << "";
+    QTest::newRow("help names the off switch") << QStringList{"--help"} << 0 << "--no-notifications" << "";
     QTest::newRow("version") << QStringList{"--version"} << 0 << "Wispleaf 1.0.37" << "";
     QTest::newRow("help with Qt's options") << QStringList{"--help-all"} << 0 << "window system plugin" << "";
     QTest::newRow("Qt's options pass through") << QStringList{"-name", "wl", "-style", "Fusion", "-sync", "--version"}
@@ -216,6 +217,11 @@ void AboutTest::commandLine()
 
 void AboutTest::workFolderFromTheCommandLine()
 {
+    const CommandLine options =
+        CommandLine::parse({"Wispleaf", "--work-folder", "%LOCALAPPDATA%\\Wispleaf", "--no-notifications"});
+    QCOMPARE(options.workFolder, QStringLiteral("%LOCALAPPDATA%\\Wispleaf"));
+    QVERIFY(!options.notifications);
+    QVERIFY(CommandLine::parse({"Wispleaf"}).notifications);
     // As a shortcut for every user gives it: the variable is the user's.
     ScopedWorkDir dir;
     qputenv("WISPLEAF_TEST_HOME", QFile::encodeName(dir.file("user")));

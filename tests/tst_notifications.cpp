@@ -3,6 +3,7 @@
 // session bus receives; on Windows the notification-area icon and balloon.
 #include "codepage932.h"
 #include "desktopnotifier.h"
+#include "displayfield.h"
 #include "mainwindowharness.h"
 #include "newmessages.h"
 #include "testsupport.h"
@@ -173,8 +174,12 @@ void NotificationsTest::whatIsNews()
     QFETCH(QString, context);
     QFETCH(QStringList, announced);
     const QString own = context.startsWith("own:") ? context.mid(4) : QString();
+    // As the conversation field finds it.
+    DisplayField field;
+    field.setText(before);
+    field.setText(after);
     const NewMessages::Verdict verdict =
-        NewMessages::judge({before, after, context == "active", context == "history", own});
+        NewMessages::judge({field.addedAtEnd(), context == "active", context == "history", own});
     QCOMPARE(verdict.lines, announced);
     QCOMPARE(verdict.ownLineSeen, !own.isEmpty());
 }
@@ -257,6 +262,8 @@ void NotificationsTest::desktopHearsOfNewLines_data()
     QTest::newRow("the conversation replaced whole") << QStringList{"update:別の会話"} << QStringList() << QStringList();
     QTest::newRow("the window active") << QStringList{"activate", "update:" + old + "\na"} << QStringList()
                                        << QStringList();
+    QTest::newRow("switched off (--no-notifications)") << QStringList{"off", "update:" + old + "\na"} << QStringList()
+                                                       << QStringList();
 }
 
 void NotificationsTest::desktopHearsOfNewLines()
@@ -285,6 +292,8 @@ void NotificationsTest::desktopHearsOfNewLines()
             QVERIFY(w.activate());
         } else if (step == "deactivate") {
             QVERIFY(w.deactivate());
+        } else if (step == "off") {
+            w.fixture.w.window->setNotificationsEnabled(false);
         } else if (step == "invoke") {
             desktop.invoke(QStringLiteral("default"));
             QVERIFY(QTest::qWaitForWindowActive(w.fixture.w.window.get()));
