@@ -4,6 +4,7 @@
 #include "chatmessages.h"
 #include "chatsocket.h"
 #include "codepage932.h"
+#include "connectionending.h"
 #include "desktopnotifier.h"
 #include "destinationinput.h"
 #include "displayfield.h"
@@ -35,7 +36,6 @@
 
 namespace {
 const QString kConnectedText = QStringLiteral(" 接続できました！通信できます。");
-const QString kServerClosedText = QStringLiteral("Wisphub側がプログラムを閉じました");
 
 Twips twipsFor(const QWidget *widget)
 {
@@ -418,7 +418,7 @@ void form1::WSock_Connect()
 
 void form1::WSock_Close()
 {
-    connectionLost(kServerClosedText);
+    connectionLost(ConnectionEnding::words(ConnectionEnding::Meaning::ClosedByHub, QString()));
 }
 
 void form1::WSock_Error(const QString &description)

@@ -7,6 +7,7 @@
 #include "chatsocket.h"
 
 #include "codepage932.h"
+#include "connectionending.h"
 #include "socketliveness.h"
 
 #include <QHostAddress>
@@ -15,27 +16,6 @@
 
 #include <utility>
 
-namespace {
-QString describe(const QTcpSocket &socket, bool wasConnected)
-{
-    // An established connection that times out: the hub stopped answering
-    // (its PC lost power, a cable was pulled), as the liveness checks found.
-    if (wasConnected && socket.error() == QAbstractSocket::SocketTimeoutError)
-        return QStringLiteral("Wisphubから応答がなくなりました");
-    switch (socket.error()) {
-    case QAbstractSocket::ConnectionRefusedError:
-        return QStringLiteral("接続が拒否されました");
-    case QAbstractSocket::HostNotFoundError:
-        return QStringLiteral("接続先が見つかりません");
-    case QAbstractSocket::SocketTimeoutError:
-        return QStringLiteral("接続がタイムアウトしました");
-    case QAbstractSocket::NetworkError:
-        return QStringLiteral("ネットワークエラーが発生しました（%1）").arg(socket.errorString());
-    default:
-        return QStringLiteral("通信エラーが発生しました（%1）").arg(socket.errorString());
-    }
-}
-} // namespace
 
 ChatSocket::ChatSocket(QObject *parent)
     : QObject(parent)
@@ -50,6 +30,7 @@ ChatSocket::ChatSocket(QObject *parent)
     connect(&m_waitRest, &QTimer::timeout, this, &ChatSocket::deliverUpdate);
     m_ackPoll.setInterval(250);
     connect(&m_ackPoll, &QTimer::timeout, this, &ChatSocket::checkAcknowledged);
+    SocketLiveness::watchCloseReports();
 }
 
 ChatSocket::~ChatSocket()
@@ -86,6 +67,9 @@ bool ChatSocket::connectToRemote(QString *errorText)
 void ChatSocket::onConnected()
 {
     m_wasConnected = true;
+    m_descriptor = m_socket->socketDescriptor();
+    (void)SocketLiveness::takeCloseReport(m_descriptor); // of an earlier socket with this handle
+    m_lastHubDataMs = nowMs();
     QString problem;
     if (!SocketLiveness::apply(m_socket->socketDescriptor(), &problem))
         qWarning("Wispleaf: a vanished hub may go unnoticed: %s", qPrintable(problem));
@@ -102,7 +86,8 @@ bool ChatSocket::sendData(const QString &text, QString *errorText, const QString
     const QByteArray bytes = Cp932::encode(text);
     if (m_socket->write(bytes) != bytes.size()) {
         if (errorText)
-            *errorText = describe(*m_socket, true);
+            *errorText = ConnectionEnding::words(ConnectionEnding::meaning(endReport(m_socket->error())),
+                                                 m_socket->errorString());
         return false;
     }
     m_streamEnd += bytes.size();
@@ -160,6 +145,7 @@ void ChatSocket::gather()
     m_burstBytes += bytes.size();
     m_burst += m_decoder.decode(bytes);
     m_sent.hubDataArrived();
+    m_lastHubDataMs = m_burstLastMs;
 }
 
 void ChatSocket::endBurst()
@@ -228,32 +214,45 @@ bool ChatSocket::isConnected() const
     return m_socket && m_socket->state() == QAbstractSocket::ConnectedState;
 }
 
+ConnectionEnding::Report ChatSocket::endReport(QAbstractSocket::SocketError error) const
+{
+    return {error, SocketLiveness::takeCloseReport(m_descriptor), m_wasConnected, nowMs() - m_lastHubDataMs};
+}
+
 void ChatSocket::onError()
 {
     // A peer's close comes as this error followed by disconnected(); report
-    // it once, as a close, from onDisconnected().
+    // it once, from onDisconnected().
     if (!m_socket || m_socket->error() == QAbstractSocket::RemoteHostClosedError)
         return;
-    if (m_endReported)
-        return;
-    m_endReported = true;
-    // A last look at what the hub acknowledged, while the socket is still
-    // there to ask.
-    m_sent.connectionEnded(SentMessages::End::Failed, SocketLiveness::unacknowledgedBytes(m_socket->socketDescriptor()),
-                           m_handedToSystem);
-    const QString description = describe(*m_socket, m_wasConnected);
-    if (deliverBeforeEnd())
-        emit errorOccurred(description);
+    reportEnd(m_socket->error());
 }
 
 void ChatSocket::onDisconnected()
 {
+    reportEnd(QAbstractSocket::RemoteHostClosedError);
+}
+
+void ChatSocket::reportEnd(QAbstractSocket::SocketError error)
+{
     if (m_endReported)
         return;
     m_endReported = true;
-    m_sent.connectionEnded(SentMessages::End::ClosedByPeer, SentMessages::kCannotTell, m_handedToSystem);
-    if (deliverBeforeEnd())
+    using ConnectionEnding::Meaning;
+    const Meaning meaning = ConnectionEnding::meaning(endReport(error));
+    const bool byHub = meaning == Meaning::ClosedByHub;
+    // What the hub may not have: a last look at what it acknowledged,
+    // while the socket is still there to ask.
+    m_sent.connectionEnded(byHub ? SentMessages::End::ClosedByPeer : SentMessages::End::Failed,
+                           byHub ? SentMessages::kCannotTell : SocketLiveness::unacknowledgedBytes(m_socket->socketDescriptor()),
+                           m_handedToSystem);
+    const QString words = ConnectionEnding::words(meaning, m_socket->errorString());
+    if (!deliverBeforeEnd())
+        return;
+    if (byHub)
         emit closedByPeer();
+    else
+        emit errorOccurred(words);
 }
 
 bool ChatSocket::deliverBeforeEnd()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "codepage932.h"
+#include "connectionending.h"
 #include "sentmessages.h"
 #include "updateassembly.h"
 
@@ -102,6 +103,9 @@ private:
     void onConnected();
     void onError();
     void onDisconnected();
+    ConnectionEnding::Report endReport(QAbstractSocket::SocketError error) const;
+    // One notification per connection end, in the words of ConnectionEnding.
+    void reportEnd(QAbstractSocket::SocketError error);
     void checkAcknowledged();
     qint64 nowMs() const { return m_clock.elapsed(); }
 
@@ -123,4 +127,6 @@ private:
     quint16 m_port = 0;
     bool m_endReported = false;
     bool m_wasConnected = false;
+    qintptr m_descriptor = -1;   // kept: Qt forgets it before reporting a close
+    qint64 m_lastHubDataMs = 0; // or when the connection was made
 };

@@ -1,6 +1,9 @@
 #include "socketliveness.h"
 
 #ifdef Q_OS_WIN
+#include <QAbstractNativeEventFilter>
+#include <QCoreApplication>
+#include <QHash>
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <mstcpip.h>
@@ -98,5 +101,54 @@ qint64 unacknowledgedBytes(qintptr socketDescriptor)
 #endif
     return -1;
 }
+
+#ifdef Q_OS_WIN
+namespace {
+// Qt's event dispatcher has the system post socket events to its own
+// window as WM_USER (WSAAsyncSelect), the event and its error in lParam;
+// it shows each message to native event filters before it acts on it.
+class CloseReports final : public QAbstractNativeEventFilter
+{
+public:
+    bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *) override
+    {
+        if (eventType == "windows_dispatcher_MSG") {
+            const MSG *msg = static_cast<const MSG *>(message);
+            if (msg->message == WM_USER && WSAGETSELECTEVENT(msg->lParam) == FD_CLOSE)
+                codes.insert(qintptr(msg->wParam), WSAGETSELECTERROR(msg->lParam));
+        }
+        return false;
+    }
+    QHash<qintptr, int> codes;
+};
+
+CloseReports &closeReports()
+{
+    static CloseReports reports;
+    return reports;
+}
+} // namespace
+
+void watchCloseReports()
+{
+    static bool watching = false;
+    if (!watching && QCoreApplication::instance()) {
+        QCoreApplication::instance()->installNativeEventFilter(&closeReports());
+        watching = true;
+    }
+}
+
+int takeCloseReport(qintptr socketDescriptor)
+{
+    return closeReports().codes.take(socketDescriptor);
+}
+#else
+void watchCloseReports() {}
+
+int takeCloseReport(qintptr)
+{
+    return 0;
+}
+#endif
 
 } // namespace SocketLiveness

@@ -1,11 +1,18 @@
 #include "chatsocket.h"
 #include "codepage932.h"
+#include "connectionending.h"
 #include "sentmessages.h"
 #include "updateassembly.h"
 #include "probes.h"
 #include "testsupport.h"
 
 #include <QElapsedTimer>
+
+#ifdef Q_OS_WIN
+#include <winsock2.h>
+#else
+#include <sys/socket.h>
+#endif
 #include <QSignalSpy>
 #include <QTest>
 
@@ -17,6 +24,8 @@ private slots:
     void endOfConnection();
     void messagesGivenBack_data();
     void messagesGivenBack();
+    void endingInWords_data();
+    void endingInWords();
     void updateCutAnywhereArrivesWhole();
     void tricklingUpdateShowsEarlyAndEndsExact();
     void endlessStreamStaysBounded();
@@ -68,6 +77,7 @@ void ChatSocketTest::endOfConnection_data()
     QTest::addColumn<int>("errors");
     QTest::addColumn<QString>("data"); // what getData() gives afterwards
     QTest::newRow("the peer closes after last words") << "peer closes" << 1 << 0 << "last words";
+    QTest::newRow("the peer resets") << "peer resets" << 1 << 0 << "";
     QTest::newRow("our own close is silent") << "own close" << 0 << 0 << "";
     QTest::newRow("refused") << "refused" << 0 << 1 << "";
 }
@@ -92,6 +102,12 @@ void ChatSocketTest::endOfConnection()
         QTRY_COMPARE_WITH_TIMEOUT(pair.server.received(0), QByteArray("NormalTelhi/*/~x"), 5000);
         pair.peer()->write("last words");
         pair.peer()->disconnectFromHost();
+    } else if (how == "peer resets") {
+        // Linger off: the close sends a reset instead of a FIN.
+        const linger now{1, 0};
+        QVERIFY(setsockopt(pair.peer()->socketDescriptor(), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char *>(&now),
+                           sizeof now) == 0);
+        pair.peer()->abort();
     } else if (how == "own close") {
         pair.socket.close();
         pair.socket.close(); // closing a closed socket is allowed
@@ -142,6 +158,46 @@ void ChatSocketTest::messagesGivenBack()
     }
     sent.connectionEnded(end, unacknowledged, 30);
     QCOMPARE(sent.take(), givenBack);
+}
+
+void ChatSocketTest::endingInWords_data()
+{
+    using E = QAbstractSocket::SocketError;
+    namespace C = ConnectionEnding;
+    QTest::addColumn<E>("error");     // as Qt reports it
+    QTest::addColumn<int>("system");  // the system's code of the close (Windows)
+    QTest::addColumn<bool>("wasConnected");
+    QTest::addColumn<int>("quietMs"); // since the hub last sent anything
+    QTest::addColumn<QString>("words");
+    const QString closed = QStringLiteral("Wisphub側がプログラムを閉じました");
+    const QString gone = QStringLiteral("Wisphubから応答がなくなりました");
+    const E closedError = E::RemoteHostClosedError;
+    QTest::newRow("the hub closed (FIN)") << closedError << 0 << true << 30000 << closed;
+    QTest::newRow("the hub reset (RST), Windows") << closedError << C::kWsaConnReset << true << 30000 << closed;
+    QTest::newRow("probes unanswered, Linux") << E::SocketTimeoutError << 0 << true << 25000 << gone;
+    QTest::newRow("retransmissions unanswered, Windows") << closedError << C::kWsaTimedOut << true << 15000 << gone;
+    QTest::newRow("keep-alive failed, Windows") << closedError << C::kWsaNetReset << true << 25000 << gone;
+    QTest::newRow("aborted after the liveness deadline") << closedError << C::kWsaConnAborted << true << 25000 << gone;
+    QTest::newRow("aborted at once: not the hub's silence")
+        << closedError << C::kWsaConnAborted << true << 200 << QStringLiteral("通信エラーが発生しました（x）");
+    QTest::newRow("a failed send after the hub vanished, Windows") << E::NetworkError << C::kWsaConnAborted << true << 16000
+                                                                  << gone;
+    QTest::newRow("network error") << E::NetworkError << 0 << true << 100 << QStringLiteral("ネットワークエラーが発生しました（x）");
+    QTest::newRow("no answer while connecting") << E::SocketTimeoutError << 0 << false << 0
+                                                << QStringLiteral("接続がタイムアウトしました");
+    QTest::newRow("refused") << E::ConnectionRefusedError << 0 << false << 0 << QStringLiteral("接続が拒否されました");
+    QTest::newRow("no such host") << E::HostNotFoundError << 0 << false << 0 << QStringLiteral("接続先が見つかりません");
+}
+
+void ChatSocketTest::endingInWords()
+{
+    QFETCH(QAbstractSocket::SocketError, error);
+    QFETCH(int, system);
+    QFETCH(bool, wasConnected);
+    QFETCH(int, quietMs);
+    QFETCH(QString, words);
+    const ConnectionEnding::Meaning meaning = ConnectionEnding::meaning({error, system, wasConnected, quietMs});
+    QCOMPARE(ConnectionEnding::words(meaning, QStringLiteral("x")), words);
 }
 
 void ChatSocketTest::updateCutAnywhereArrivesWhole()
