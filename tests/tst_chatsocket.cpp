@@ -1,3 +1,10 @@
+#include <QtGlobal>
+#ifdef Q_OS_WIN
+#include <winsock2.h> // before anything brings windows.h
+#else
+#include <sys/socket.h>
+#endif
+
 #include "chatsocket.h"
 #include "codepage932.h"
 #include "connectionending.h"
@@ -7,12 +14,6 @@
 #include "testsupport.h"
 
 #include <QElapsedTimer>
-
-#ifdef Q_OS_WIN
-#include <winsock2.h>
-#else
-#include <sys/socket.h>
-#endif
 #include <QSignalSpy>
 #include <QTest>
 
