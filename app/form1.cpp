@@ -31,8 +31,8 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <utility>
 #include <chrono>
+#include <utility>
 
 namespace {
 const QString kConnectedText = QStringLiteral(" 接続できました！通信できます。");
