@@ -502,13 +502,13 @@ void form1::WSock_DataArrival(qint64 /*bytesTotal*/)
     // New lines while the user works in another window: ask for attention,
     // and tell the desktop what they say.
     m_requestAttention(this);
-    if (m_notifier && !history)
-        announceNewLines();
+    if (m_notifier)
+        announceNewLines(history);
 }
 
-void form1::announceNewLines()
+void form1::announceNewLines(bool history)
 {
-    const NewMessages::Verdict verdict = NewMessages::judge({Text3->addedAtEnd(), false, false, m_ownMessage});
+    const NewMessages::Verdict verdict = NewMessages::judge({Text3->addedAtEnd(), false, history, m_ownMessage});
     if (verdict.ownLineSeen)
         m_ownMessage.clear();
     if (verdict.lines.isEmpty())

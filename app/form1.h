@@ -77,7 +77,7 @@ private:
     void sendStep();
     enum class WaitOutcome { Connected, TimedOut, WindowClosed };
     WaitOutcome waitForConnection();
-    void announceNewLines();
+    void announceNewLines(bool history);
     void showWindow();
 
     QWidget *m_client = nullptr;

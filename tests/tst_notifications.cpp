@@ -154,7 +154,7 @@ void NotificationsTest::whatIsNews_data()
     QTest::newRow("oldest dropped, one added") << log << QStringLiteral("佐藤: 会議は10時\n鈴木: 了解") << ""
                                                << QStringList{"鈴木: 了解"};
     QTest::newRow("the window is active") << log << log + "\nx" << "active" << QStringList();
-    QTest::newRow("the history at joining") << QString() << log << "history" << QStringList();
+    QTest::newRow("the history at joining again") << log << log + "\nx" << "history" << QStringList();
     QTest::newRow("the first conversation shown") << QString() << log << "" << QStringList();
     QTest::newRow("the person's own line") << log << log + "\n太郎: こんにちは" << "own:こんにちは" << QStringList();
     QTest::newRow("own line among others") << log << log + "\n太郎: こんにちは\n花子: やあ" << "own:こんにちは"
@@ -258,6 +258,8 @@ void NotificationsTest::desktopHearsOfNewLines_data()
     QTest::newRow("the person's own line") << QStringList{"activate", "send:こんにちは", "deactivate",
                                                           "update:" + old + "\n太郎: こんにちは"}
                                            << QStringList() << QStringList();
+    QTest::newRow("joined again: the history is no news") << QStringList{"rejoin", "update:" + old + "\n佐藤: 留守中の発言"}
+                                                           << QStringList() << QStringList();
     QTest::newRow("members only (a refresh)") << QStringList{"members:太郎\n花子"} << QStringList() << QStringList();
     QTest::newRow("the conversation replaced whole") << QStringList{"update:別の会話"} << QStringList() << QStringList();
     QTest::newRow("the window active") << QStringList{"activate", "update:" + old + "\na"} << QStringList()
@@ -292,6 +294,12 @@ void NotificationsTest::desktopHearsOfNewLines()
             QVERIFY(w.activate());
         } else if (step == "deactivate") {
             QVERIFY(w.deactivate());
+        } else if (step == "rejoin") {
+            // The hub closes; the person joins again, the window still behind.
+            w.fixture.server.client(0)->disconnectFromHost();
+            QTRY_VERIFY_WITH_TIMEOUT(w.fixture.w.Command2->isEnabled(), 5000);
+            w.fixture.w.Command2->click();
+            QTRY_VERIFY_WITH_TIMEOUT(w.fixture.server.connectionCount() == 2 && w.fixture.w.Command1->isEnabled(), 5000);
         } else if (step == "off") {
             w.fixture.w.window->setNotificationsEnabled(false);
         } else if (step == "invoke") {
