@@ -252,6 +252,10 @@ void NotificationsTest::desktopHearsOfNewLines_data()
     QTest::newRow("seen: closed, count gone") << QStringList{"update:" + old + "\na", "activate"}
                                               << QStringList{"notify new a", "close shown"}
                                               << QStringList{"1/true", "0/false"};
+    QTest::newRow("seen, then more: only what is new since") << QStringList{"update:" + old + "\na", "activate", "deactivate",
+                                                                         "update:" + old + "\na\nb"}
+                                                         << QStringList{"notify new a", "close shown", "notify new b"}
+                                                         << QStringList{"1/true", "0/false", "1/true"};
     QTest::newRow("chosen: the window comes forward") << QStringList{"update:" + old + "\na", "invoke"}
                                                       << QStringList{"notify new a", "close shown"}
                                                       << QStringList{"1/true", "0/false"};
