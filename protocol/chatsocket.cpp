@@ -68,7 +68,7 @@ void ChatSocket::onConnected()
 {
     m_wasConnected = true;
     m_descriptor = m_socket->socketDescriptor();
-    (void)SocketLiveness::takeCloseReport(m_descriptor); // of an earlier socket with this handle
+    SocketLiveness::forgetCloseReport(m_descriptor);
     m_lastHubDataMs = nowMs();
     QString problem;
     if (!SocketLiveness::apply(m_socket->socketDescriptor(), &problem))
@@ -216,7 +216,7 @@ bool ChatSocket::isConnected() const
 
 ConnectionEnding::Report ChatSocket::endReport(QAbstractSocket::SocketError error) const
 {
-    return {error, SocketLiveness::takeCloseReport(m_descriptor), m_wasConnected, nowMs() - m_lastHubDataMs};
+    return {error, SocketLiveness::closeReport(m_descriptor), m_wasConnected, nowMs() - m_lastHubDataMs};
 }
 
 void ChatSocket::onError()

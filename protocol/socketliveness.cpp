@@ -138,17 +138,24 @@ void watchCloseReports()
     }
 }
 
-int takeCloseReport(qintptr socketDescriptor)
+int closeReport(qintptr socketDescriptor)
 {
-    return closeReports().codes.take(socketDescriptor);
+    return closeReports().codes.value(socketDescriptor);
+}
+
+void forgetCloseReport(qintptr socketDescriptor)
+{
+    closeReports().codes.remove(socketDescriptor);
 }
 #else
 void watchCloseReports() {}
 
-int takeCloseReport(qintptr)
+int closeReport(qintptr)
 {
     return 0;
 }
+
+void forgetCloseReport(qintptr) {}
 #endif
 
 } // namespace SocketLiveness

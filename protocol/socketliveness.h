@@ -32,10 +32,12 @@ qint64 unacknowledgedBytes(qintptr socketDescriptor);
 // Windows reports a connection it gave up on (probes or retransmissions
 // unanswered) to Qt as if the peer had closed it; the system's own code
 // comes with its close notification. watchCloseReports() keeps those codes
-// (once per process, with an application object); takeCloseReport() gives
-// a socket's, 0 when it closed in order or nothing is known (always so
+// (once per process, with an application object); closeReport() gives a
+// socket's, 0 when it closed in order or nothing is known (always so
 // elsewhere, where Qt reports such an end as an error of its own).
+// forgetCloseReport() drops what an earlier socket with the same handle left.
 void watchCloseReports();
-int takeCloseReport(qintptr socketDescriptor);
+int closeReport(qintptr socketDescriptor);
+void forgetCloseReport(qintptr socketDescriptor);
 
 } // namespace SocketLiveness
