@@ -91,6 +91,9 @@ void ChatSocketTest::endOfConnection()
     QFETCH(QString, data);
     if (how == "refused" && runningUnderWine())
         QSKIP("Wine never reports a refused non-blocking connect to Qt (Windows does, after about 2 s)");
+    if (how == "peer resets" && runningUnderWine())
+        QSKIP("Wine closes a socket with linger off without a reset most of the time (4 of 6 runs); the reset's "
+              "code is a row of endingInWords");
     ConnectedPair pair;
     if (how == "refused") {
         connectTo(pair.socket, pair.server.port(), QStringLiteral("127.0.0.4")); // nothing listens there
