@@ -90,6 +90,9 @@ void WireTest::codePage932_data()
     exact("NUL", QStringLiteral("a") + QChar(0) + "b", QByteArray("a\0b", 3));
     // Windows' own table: 1A, 1C and 7F are themselves (ICU swaps them).
     exact("control codes", QStringLiteral("a\x1A\x1C\x7F\x1B"), QByteArray("a\x1A\x1C\x7F\x1B"));
+    // Among double-byte characters too, where the bytes go to a converter.
+    exact("control codes among kana", QStringLiteral("あ\x1Aい\x1Cう\x7F"),
+          QByteArray("\x82\xA0\x1A\x82\xA2\x1C\x82\xA4\x7F"));
 
     // What Linux and Mac input methods type, and what Windows types, for
     // the eight characters with two forms: both give Windows' bytes, and
