@@ -22,7 +22,7 @@ QString DesktopNotifier::bodyFor(const QString &text, bool serverRendersMarkup)
 {
     if (!serverRendersMarkup)
         return text;
-    // Only what the notification specification names: &, < and >.
+    // The three characters a server that renders markup would read as markup.
     QString escaped;
     escaped.reserve(text.size());
     for (const QChar c : text) {
