@@ -1,7 +1,5 @@
 #include "displayfield.h"
 
-#include "lineedits.h"
-
 #include <QMimeData>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -38,25 +36,54 @@ DisplayField::DisplayField(QWidget *parent)
 void DisplayField::replaceAll(const QString &text)
 {
     m_text = text;
-    m_lines = LongLines::cut(text);
-    setPlainText(m_lines.shown());
+    QString shown;
+    m_lines = LongLines::cut(text, &shown);
+    setPlainText(shown);
 }
 
 bool DisplayField::setText(const QString &text)
 {
-    const std::optional<QList<LineEdits::Edit>> edits = LineEdits::between(m_text, text);
+    return changeText(0, 0, text);
+}
+
+bool DisplayField::changeText(qsizetype dropped, qsizetype kept, const QString &tail)
+{
+    const qsizetype at = dropped + kept;
+    if (dropped == 0 && at == m_text.size() && tail.isEmpty())
+        return false;
+    // Compared from the start of the paragraph that holds `at`. A long
+    // line's piece is cut there again only if the line goes on there.
+    qsizetype from = std::max(dropped, m_lines.paragraphStart(m_text, at));
+    const bool atCut = from == at && at > dropped && m_text[at - 1] != u'\n';
+    if (atCut && (tail.isEmpty() || tail[0] == u'\n' || (tail[0].isLowSurrogate() && m_text[at - 1].isHighSurrogate())))
+        from = std::max(dropped, m_lines.paragraphStart(m_text, at - 1));
+    const QString window = from == at ? tail : m_text.sliced(from, at - from) + tail;
+    const QStringView oldWindow = QStringView(m_text).sliced(from);
+    const qsizetype windowInNew = from - dropped;
+    const std::optional<QList<LineEdits::Edit>> edits = LineEdits::between(oldWindow, window, windowInNew);
     if (!edits) {
         // Too large a change to apply in place, yet maybe only lines added.
-        m_addedFrom = !m_text.isEmpty() && text.startsWith(m_text)
-                          ? LineEdits::addedAtEnd(m_text, text, {{m_text.size(), m_text.size(), m_text.size(), text.size()}})
-                          : std::nullopt;
-        replaceAll(text);
+        const qsizetype n = oldWindow.size();
+        const std::optional<qsizetype> added =
+            n > 0 && window.startsWith(oldWindow) ? LineEdits::addedAtEnd(oldWindow, window, {{n, n, n, window.size()}})
+                                                  : std::nullopt;
+        m_addedFrom = added ? std::optional(*added + windowInNew) : std::nullopt;
+        replaceAll(from == dropped ? window : m_text.sliced(dropped, windowInNew) + window);
         return true;
     }
-    if (edits->isEmpty())
+    if (edits->isEmpty() && dropped == 0)
         return false;
-    m_addedFrom = LineEdits::addedAtEnd(m_text, text, *edits);
+    std::optional<qsizetype> added = LineEdits::addedAtEnd(oldWindow, window, *edits);
+    if (added && *added == 0 && from > dropped && m_text[from - 1] != u'\n')
+        added.reset(); // it goes on with the long line before it
+    m_addedFrom = added ? std::optional(*added + windowInNew) : std::nullopt;
+    applyEdits(*edits, from, window, dropped);
+    return true;
+}
 
+void DisplayField::applyEdits(const QList<LineEdits::Edit> &edits, qsizetype offset, QStringView source,
+                              qsizetype dropped)
+{
     // Where the reader is: at the very end (new lines come into view), or
     // on a line that is to stay at the top of the view.
     QScrollBar *bar = verticalScrollBar();
@@ -67,12 +94,14 @@ bool DisplayField::setText(const QString &text)
 
     QTextCursor cursor(document());
     cursor.beginEditBlock();
-    for (const LineEdits::Edit &edit : *edits) {
-        const QString lines = text.sliced(edit.newFrom, edit.newTo - edit.newFrom);
-        const qsizetype replacedFrom = m_lines.toShown(edit.from);
-        const QString replaced = m_lines.shown().sliced(replacedFrom, m_lines.toShown(edit.to) - replacedFrom);
-        const LongLines::Splice splice = m_lines.replace(edit.from, edit.to, lines);
-        m_text.replace(edit.from, edit.to - edit.from, lines);
+    auto replace = [&](qsizetype from, qsizetype to, const QString &lines) {
+        QString replaced;
+        LongLines::cut(m_text.sliced(from, to - from), &replaced);
+        const LongLines::Splice splice = m_lines.replace(from, to, lines);
+        if (lines.isEmpty())
+            m_text.remove(from, to - from);
+        else
+            m_text.replace(from, to - from, lines);
         // Only the characters that differ are touched, so assistive
         // technology hears of a new line as that line inserted.
         const Trim trim = trimmed(replaced, splice.shownLines);
@@ -84,7 +113,11 @@ bool DisplayField::setText(const QString &text)
             topPosition += splice.shownLines.size() - (splice.shownTo - splice.shownFrom);
         else if (topPosition > splice.shownFrom)
             topPosition = splice.shownFrom;
-    }
+    };
+    for (const LineEdits::Edit &edit : edits)
+        replace(offset + edit.from, offset + edit.to, source.sliced(edit.newFrom, edit.newTo - edit.newFrom).toString());
+    if (dropped > 0)
+        replace(0, dropped, QString());
     cursor.endEditBlock();
 
     if (atEnd) {
@@ -93,7 +126,6 @@ bool DisplayField::setText(const QString &text)
         const QTextBlock kept = document()->findBlock(int(topPosition));
         bar->setValue(kept.firstLineNumber() + std::min(linesIntoTop, std::max(0, kept.lineCount() - 1)));
     }
-    return true;
 }
 
 std::optional<QStringView> DisplayField::addedAtEnd() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "lineedits.h"
 #include "longlines.h"
 
 #include <QPlainTextEdit>
@@ -20,6 +21,11 @@ public:
 
     // False when the field already showed exactly this text.
     bool setText(const QString &text);
+    // The same for a new text given by how it differs from the shown one:
+    // the first `dropped` characters go, the next `kept` stay, and `tail`
+    // follows them. Only the lines from the one holding the end of the
+    // kept part are compared.
+    bool changeText(qsizetype dropped, qsizetype kept, const QString &tail);
     const QString &text() const { return m_text; }
     // The lines the last change added at the end of the text (after any
     // dropped at its front); none when it changed the text otherwise.
@@ -30,6 +36,8 @@ protected:
 
 private:
     void replaceAll(const QString &text);
+    void applyEdits(const QList<LineEdits::Edit> &edits, qsizetype offset, QStringView source, qsizetype dropped);
+    void replaceLines(qsizetype from, qsizetype to, const QString &lines);
 
     QString m_text;
     LongLines m_lines;

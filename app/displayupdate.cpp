@@ -1,13 +1,17 @@
 #include "displayupdate.h"
 
-#include "chatmessages.h"
 #include "displayfield.h"
+#include "updatereader.h"
 
-bool showDisplayUpdate(const QString &received, DisplayField *text4, DisplayField *text3)
+bool showDisplayUpdate(UpdateReader &reader, const QByteArray &update, DisplayField *text4, DisplayField *text3)
 {
-    // Each field ends as if emptied and filled again; a field applies only
-    // what changed, so what stays keeps its place.
-    const ChatMessages::DisplayUpdate update = ChatMessages::splitDisplayUpdate(received);
-    text4->setText(update.valid ? ChatMessages::forDisplay(update.first) : QString());
-    return text3->setText(update.valid ? ChatMessages::forDisplay(update.second) : QString());
+    UpdateReader::Changes changes = reader.read(update);
+    // Each field ends as if emptied and filled again. Should a field not
+    // show what the reader last gave it, both are given the update whole.
+    if (changes.first.oldSize != text4->text().size() || changes.second.oldSize != text3->text().size()) {
+        reader.reset();
+        changes = reader.read(update);
+    }
+    text4->changeText(changes.first.dropped, changes.first.kept, changes.first.tail);
+    return text3->changeText(changes.second.dropped, changes.second.kept, changes.second.tail);
 }

@@ -491,7 +491,7 @@ void form1::sendStep()
 
 void form1::WSock_DataArrival(qint64 /*bytesTotal*/)
 {
-    const bool conversationChanged = showDisplayUpdate(WSock->getData(), Text4, Text3);
+    const bool conversationChanged = showDisplayUpdate(m_shownUpdate, WSock->updateBytes(), Text4, Text3);
     const bool history = std::exchange(m_historyNext, false);
     if (!conversationChanged)
         return;

@@ -7,6 +7,7 @@
 
 #include "helpopener.h"
 #include "newmessages.h"
+#include "updatereader.h"
 
 #include <QMainWindow>
 
@@ -101,6 +102,7 @@ private:
     // line; the lines announced since the window was last active.
     bool m_historyNext = false;
     QString m_ownMessage;
+    UpdateReader m_shownUpdate; // what Text4 and Text3 show
     NewMessages::Unseen m_unseen;
 
     // Connection flags: they keep their values across calls of

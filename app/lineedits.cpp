@@ -36,15 +36,15 @@ qsizetype commonSuffix(QStringView a, QStringView b, qsizetype limit)
 // touches more than a quarter of the text.
 constexpr qsizetype kAlwaysEdited = 16 * 1024;
 
-bool cheap(qsizetype changed, QStringView old, QStringView now)
+bool cheap(qsizetype changed, QStringView old, QStringView now, qsizetype before)
 {
-    const qsizetype larger = std::max(old.size(), now.size());
+    const qsizetype larger = before + std::max(old.size(), now.size());
     return larger <= kAlwaysEdited || changed <= larger / 4;
 }
 
 // Lines dropped at the front and lines added at the back: where the new
 // text's first line begins the rest of the old one.
-std::optional<QList<Edit>> shifted(QStringView old, QStringView now)
+std::optional<QList<Edit>> shifted(QStringView old, QStringView now, qsizetype before)
 {
     const qsizetype firstLineEnd = now.indexOf(u'\n');
     if (firstLineEnd < 0)
@@ -58,7 +58,7 @@ std::optional<QList<Edit>> shifted(QStringView old, QStringView now)
             continue;
         // The old last line may be unfinished: it is replaced whole.
         const qsizetype tail = std::max(dropped, lineStart(old, old.size()));
-        if (!cheap(dropped + (now.size() - (tail - dropped)), old, now))
+        if (!cheap(dropped + (now.size() - (tail - dropped)), old, now, before))
             return std::nullopt;
         return QList<Edit>{{tail, old.size(), tail - dropped, now.size()}, {0, dropped, 0, 0}};
     }
@@ -66,11 +66,11 @@ std::optional<QList<Edit>> shifted(QStringView old, QStringView now)
 }
 } // namespace
 
-std::optional<QList<Edit>> between(QStringView old, QStringView now)
+std::optional<QList<Edit>> between(QStringView old, QStringView now, qsizetype before)
 {
     if (old == now)
         return QList<Edit>{};
-    if (old.isEmpty() || now.isEmpty())
+    if (before == 0 && (old.isEmpty() || now.isEmpty()))
         return std::nullopt;
     // One run of lines replaced anywhere: at the end, at the front, or
     // inside when the texts agree around it.
@@ -81,13 +81,13 @@ std::optional<QList<Edit>> between(QStringView old, QStringView now)
     const qsizetype from = lineStart(old, prefix);
     const qsizetype to = std::max(from, lineStartFrom(old, old.size() - suffix));
     const qsizetype newTo = now.size() - (old.size() - to);
-    const bool oneRun = newTo >= from && (from > 0 || to < old.size()); // something stays
+    const bool oneRun = newTo >= from && (before > 0 || from > 0 || to < old.size()); // something stays
     const qsizetype changed = (to - from) + (newTo - from);
-    if (oneRun && changed <= std::max(old.size(), now.size()) / 4)
+    if (oneRun && changed <= (before + std::max(old.size(), now.size())) / 4)
         return QList<Edit>{{from, to, from, newTo}};
-    if (std::optional<QList<Edit>> edits = shifted(old, now))
+    if (std::optional<QList<Edit>> edits = shifted(old, now, before))
         return edits;
-    if (oneRun && cheap(changed, old, now))
+    if (oneRun && cheap(changed, old, now, before))
         return QList<Edit>{{from, to, from, newTo}};
     return std::nullopt;
 }

@@ -23,8 +23,10 @@ struct Edit
 // The edits that turn `old` into `now`, last first (so that applying them
 // in order keeps the positions of the next valid); empty when the texts are
 // equal. None when the change is anything else, or touches more than a
-// quarter of a long text: then a full replace is as cheap.
-std::optional<QList<Edit>> between(QStringView old, QStringView now);
+// quarter of a long text: then a full replace is as cheap. `old` and `now`
+// may be the ends of longer texts that share their first `before`
+// characters, which then count as staying.
+std::optional<QList<Edit>> between(QStringView old, QStringView now, qsizetype before = 0);
 
 // Where in `now` the lines added at the end begin, when `edits` (from
 // between()) only drop lines at the front and add lines at the end; none

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
-LongLines LongLines::cut(const QString &text, qsizetype maxChars)
+LongLines LongLines::cut(const QString &text, QString *shown, qsizetype maxChars)
 {
     LongLines result;
+    QString withBreaks;
     qsizetype lineStart = 0;
     qsizetype copied = 0;
-    auto &shown = result.m_shown;
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (text[i] == u'\n') {
             lineStart = i + 1;
@@ -18,19 +18,23 @@ LongLines LongLines::cut(const QString &text, qsizetype maxChars)
         qsizetype at = i;
         if (text[at].isLowSurrogate() && text[at - 1].isHighSurrogate() && at - 1 > lineStart)
             --at;
-        if (shown.isEmpty())
-            shown.reserve(text.size() + text.size() / maxChars + 1);
-        shown += QStringView(text).sliced(copied, at - copied);
-        result.m_breaks.append(shown.size());
-        shown += u'\n';
+        if (shown) {
+            if (withBreaks.isEmpty())
+                withBreaks.reserve(text.size() + text.size() / maxChars + 1);
+            withBreaks += QStringView(text).sliced(copied, at - copied);
+            withBreaks += u'\n';
+        }
+        result.m_breaks.append(at + result.m_breaks.size());
         copied = at;
         lineStart = at;
         i = at;
     }
-    if (result.m_breaks.isEmpty())
-        shown = text;
-    else
-        shown += QStringView(text).sliced(copied);
+    if (shown) {
+        if (result.m_breaks.isEmpty())
+            *shown = text;
+        else
+            *shown = std::move(withBreaks += QStringView(text).sliced(copied));
+    }
     return result;
 }
 
@@ -40,32 +44,45 @@ qsizetype LongLines::toOriginal(qsizetype shownPosition) const
     return shownPosition - (before - m_breaks.cbegin());
 }
 
-qsizetype LongLines::toShown(qsizetype originalPosition) const
+qsizetype LongLines::breaksUpTo(qsizetype at) const
 {
     // The k-th break stands at shown position b, before original position b - k.
     qsizetype low = 0, high = m_breaks.size();
     while (low < high) {
         const qsizetype middle = (low + high) / 2;
-        if (m_breaks[middle] - middle <= originalPosition)
+        if (m_breaks[middle] - middle <= at)
             low = middle + 1;
         else
             high = middle;
     }
-    return originalPosition + low;
+    return low;
+}
+
+qsizetype LongLines::toShown(qsizetype originalPosition) const
+{
+    return originalPosition + breaksUpTo(originalPosition);
+}
+
+qsizetype LongLines::paragraphStart(QStringView text, qsizetype at) const
+{
+    const qsizetype before = breaksUpTo(at);
+    const qsizetype cut = before > 0 ? m_breaks[before - 1] - (before - 1) : 0;
+    // Within one piece: never more than kMaxChars to look through.
+    const qsizetype newline = text.sliced(cut, at - cut).lastIndexOf(u'\n');
+    return newline >= 0 ? cut + newline + 1 : cut;
 }
 
 LongLines::Splice LongLines::replace(qsizetype from, qsizetype to, const QString &lines, qsizetype maxChars)
 {
-    const LongLines part = cut(lines, maxChars);
-    Splice splice{toShown(from), toShown(to), part.m_shown};
+    Splice splice{toShown(from), toShown(to), QString()};
+    const LongLines part = cut(lines, &splice.shownLines, maxChars);
     const auto firstAfter = std::lower_bound(m_breaks.begin(), m_breaks.end(), splice.shownTo);
-    const qsizetype shift = part.m_shown.size() - (splice.shownTo - splice.shownFrom);
+    const qsizetype shift = splice.shownLines.size() - (splice.shownTo - splice.shownFrom);
     QList<qsizetype> breaks(m_breaks.cbegin(), std::lower_bound(m_breaks.cbegin(), m_breaks.cend(), splice.shownFrom));
     for (const qsizetype at : part.m_breaks)
         breaks.append(splice.shownFrom + at);
     for (auto it = firstAfter; it != m_breaks.end(); ++it)
         breaks.append(*it + shift);
     m_breaks = std::move(breaks);
-    m_shown.replace(splice.shownFrom, splice.shownTo - splice.shownFrom, part.m_shown);
     return splice;
 }

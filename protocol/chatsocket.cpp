@@ -48,7 +48,6 @@ bool ChatSocket::connectToRemote(QString *errorText)
                                           : QStringLiteral("接続先のポートが設定されていません");
         return false;
     }
-    m_decoder = Cp932::Decoder();
     m_endReported = false;
     m_wasConnected = false;
     m_streamEnd = 0;
@@ -126,7 +125,7 @@ void ChatSocket::onReadyRead()
     gather();
     // A stream that does not pause is shown every kLongestBurst anyway,
     // and never gathers more than the bound.
-    if (m_burstLastMs - m_burstFirstMs >= kLongestBurst.count() || m_burst.size() >= kMaxGatheredChars)
+    if (m_burstLastMs - m_burstFirstMs >= kLongestBurst.count() || m_burst.size() >= kMaxUpdateBytes)
         endBurst();
     else
         m_quiet.start();
@@ -140,10 +139,9 @@ void ChatSocket::gather()
     if (bytes.isEmpty())
         return;
     m_burstLastMs = nowMs();
-    if (m_burstBytes == 0)
+    if (m_burst.isEmpty())
         m_burstFirstMs = m_burstLastMs;
-    m_burstBytes += bytes.size();
-    m_burst += m_decoder.decode(bytes);
+    m_burst += bytes;
     m_sent.hubDataArrived();
     m_lastHubDataMs = m_burstLastMs;
 }
@@ -151,10 +149,10 @@ void ChatSocket::gather()
 void ChatSocket::endBurst()
 {
     m_quiet.stop();
-    if (m_burstBytes == 0)
+    if (m_burst.isEmpty())
         return;
-    const UpdateAssembly::Next next = m_assembly.add(std::exchange(m_burst, QString()), std::exchange(m_burstBytes, 0),
-                                                     m_burstFirstMs, m_burstLastMs, kMaxGatheredChars);
+    const UpdateAssembly::Next next =
+        m_assembly.add(std::exchange(m_burst, QByteArray()), m_burstFirstMs, m_burstLastMs, kMaxUpdateBytes);
     if (next == UpdateAssembly::Next::Show)
         deliverUpdate();
     else
@@ -168,9 +166,10 @@ void ChatSocket::deliverUpdate()
         emit dataArrival(m_assembly.bytes());
 }
 
-QString ChatSocket::getData()
+QString ChatSocket::getData() const
 {
-    return m_assembly.update();
+    // A lead byte at the end waits for its trail byte: not shown yet.
+    return Cp932::Decoder().decode(m_assembly.update());
 }
 
 QString ChatSocket::localIP() const
@@ -201,7 +200,6 @@ void ChatSocket::close()
     m_waitRest.stop();
     m_ackPoll.stop();
     m_burst.clear();
-    m_burstBytes = 0;
     m_assembly.clear();
     // Cut the wires first: abort() would otherwise report our own close.
     disconnect(socket, nullptr, this, nullptr);

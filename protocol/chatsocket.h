@@ -1,6 +1,5 @@
 #pragma once
 
-#include "codepage932.h"
 #include "connectionending.h"
 #include "sentmessages.h"
 #include "updateassembly.h"
@@ -46,9 +45,9 @@ class ChatSocket final : public QObject
 public:
     static constexpr std::chrono::milliseconds kQuietInterval{40};
     static constexpr std::chrono::milliseconds kLongestBurst{400};
-    // An update never grows beyond this many characters: a stream without
-    // end starts a new one instead, so memory stays bounded.
-    static constexpr qsizetype kMaxGatheredChars = 32 * 1024 * 1024;
+    // An update never grows beyond this many bytes: a stream without end
+    // starts a new one instead, so memory stays bounded.
+    static constexpr qsizetype kMaxUpdateBytes = 20 * 1024 * 1024;
 
     explicit ChatSocket(QObject *parent = nullptr);
     ~ChatSocket() override;
@@ -69,9 +68,10 @@ public:
     // acknowledged it.
     bool sendData(const QString &text, QString *errorText = nullptr, const QString &userText = QString());
 
-    // The whole display update so far, decoded with the connection's own
-    // decoder.
-    QString getData();
+    // The whole display update so far, decoded; and its bytes, as they came
+    // (UpdateReader decodes only what changed since the last update).
+    QString getData() const;
+    const QByteArray &updateBytes() const { return m_assembly.update(); }
 
     // The user texts of chat messages the server may not have received when
     // the connection ended, oldest first; taken once.
@@ -110,13 +110,11 @@ private:
     qint64 nowMs() const { return m_clock.elapsed(); }
 
     QPointer<QTcpSocket> m_socket;
-    Cp932::Decoder m_decoder;
     QElapsedTimer m_clock;
     QTimer m_quiet;    // the server paused: the burst ends
     QTimer m_waitRest; // an update without "/*/" yet: shown as it is after this
     QTimer m_ackPoll;  // while sent messages are unacknowledged
-    QString m_burst;
-    qint64 m_burstBytes = 0;
+    QByteArray m_burst;
     qint64 m_burstFirstMs = 0;
     qint64 m_burstLastMs = 0;
     UpdateAssembly m_assembly;

@@ -223,6 +223,15 @@ QString unencodable(QStringView text)
     return missing.chars;
 }
 
+bool endsInsideCharacter(QByteArrayView bytes)
+{
+    qsizetype leads = 0;
+    while (leads < bytes.size() && isLeadByte(static_cast<unsigned char>(bytes[bytes.size() - 1 - leads])))
+        ++leads;
+    // Lead bytes are also trail bytes: after the last other byte they pair up.
+    return leads % 2 == 1;
+}
+
 Decoder::Decoder() = default;
 
 QString Decoder::decode(QByteArrayView bytes)

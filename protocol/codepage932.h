@@ -40,6 +40,11 @@ constexpr bool isTrailByte(unsigned char byte)
     return (byte >= 0x40 && byte <= 0x7E) || (byte >= 0x80 && byte <= 0xFC);
 }
 
+// True when the bytes end with a lead byte whose trail byte is still to
+// come. Only the lead bytes at the end are looked at: any other byte ends
+// a character, whichever way it is read.
+bool endsInsideCharacter(QByteArrayView bytes);
+
 // A stateful decoder: keep one per byte stream so that a double-byte
 // character split between two reads is completed by the next read.
 // A byte that is no character (80, A0, FD-FF, a lead byte without a trail

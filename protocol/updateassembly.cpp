@@ -1,22 +1,27 @@
 #include "updateassembly.h"
 
-#include "chatmessages.h"
+#include "codepage932.h"
 
-UpdateAssembly::Next UpdateAssembly::add(const QString &burst, qint64 bytes, qint64 firstPieceMs,
-                                         qint64 lastPieceMs, qsizetype maxChars)
+namespace {
+constexpr QByteArrayView kSeparator = "/*/";
+}
+
+UpdateAssembly::Next UpdateAssembly::add(const QByteArray &burst, qint64 firstPieceMs, qint64 lastPieceMs,
+                                         qsizetype maxBytes)
 {
-    const bool couldBeWhole = burst.contains(ChatMessages::kUpdateSeparator);
+    const bool couldBeWhole = burst.contains(kSeparator);
     const bool continues = m_lastPieceMs >= 0 && firstPieceMs - m_lastPieceMs <= kContinuation.count()
-                           && (!couldBeWhole || !m_hasSeparator) && m_update.size() + burst.size() <= maxChars;
+                           && (!couldBeWhole || !m_hasSeparator) && m_update.size() + burst.size() <= maxBytes;
     if (continues) {
         // A separator may also be made of the two ends that meet here.
-        const qsizetype seam = std::max<qsizetype>(0, m_update.size() - (ChatMessages::kUpdateSeparator.size() - 1));
+        const qsizetype seam = std::max<qsizetype>(0, m_update.size() - (kSeparator.size() - 1));
         m_update += burst;
-        m_bytes += bytes;
-        m_hasSeparator = m_hasSeparator || m_update.indexOf(ChatMessages::kUpdateSeparator, seam) >= 0;
+        m_bytes += burst.size();
+        m_hasSeparator = m_hasSeparator || m_update.indexOf(kSeparator, seam) >= 0;
     } else {
-        m_update = burst;
-        m_bytes = bytes;
+        const bool carry = Cp932::endsInsideCharacter(m_update);
+        m_update = carry ? m_update.right(1) + burst : burst;
+        m_bytes = burst.size();
         m_hasSeparator = couldBeWhole;
     }
     m_lastPieceMs = lastPieceMs;

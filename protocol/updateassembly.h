@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QString>
+#include <QByteArray>
 
 #include <chrono>
 
@@ -10,6 +10,9 @@
 // updates (members "/*/" chat): a burst that cannot be one (it holds no
 // "/*/"), or any burst after such a one, continues the update before it
 // when its first piece comes within kContinuation of that update's last.
+//
+// Updates are kept as the bytes that came: "/*/" is never part of a
+// double-byte character, so it is found without decoding.
 class UpdateAssembly final
 {
 public:
@@ -19,18 +22,20 @@ public:
     // rest (it has no "/*/" yet) until kContinuation has passed.
     enum class Next { Show, Wait };
 
-    // A burst of text (from `bytes` bytes) whose first piece came at
-    // firstPieceMs and last at lastPieceMs, on a monotonic clock. An update
-    // that would grow beyond maxChars starts afresh instead.
-    Next add(const QString &burst, qint64 bytes, qint64 firstPieceMs, qint64 lastPieceMs, qsizetype maxChars);
+    // A burst whose first piece came at firstPieceMs and last at
+    // lastPieceMs, on a monotonic clock. An update that would grow beyond
+    // maxBytes starts afresh instead.
+    Next add(const QByteArray &burst, qint64 firstPieceMs, qint64 lastPieceMs, qsizetype maxBytes);
 
-    // The whole update so far, and the bytes it came from.
-    const QString &update() const { return m_update; }
+    // The whole update so far. A new update begins with the lead byte the
+    // one before ended with, as one stream of bytes decodes.
+    const QByteArray &update() const { return m_update; }
+    // The bytes of it that came (the carried lead byte not counted).
     qint64 bytes() const { return m_bytes; }
     void clear();
 
 private:
-    QString m_update;
+    QByteArray m_update;
     qint64 m_bytes = 0;
     qint64 m_lastPieceMs = -1;
     bool m_hasSeparator = false;

@@ -256,7 +256,7 @@ void ChatSocketTest::endlessStreamStaysBounded()
     QVERIFY(pair.connect());
     qsizetype largest = 0;
     connect(&pair.socket, &ChatSocket::dataArrival, this,
-            [&] { largest = std::max(largest, pair.socket.getData().size()); });
+            [&] { largest = std::max(largest, pair.socket.updateBytes().size()); });
     // 64 MB without a pause, written as the peer drains it.
     pair.peer()->write("m/*/");
     for (int i = 0; i < 64; ++i) {
@@ -266,7 +266,7 @@ void ChatSocketTest::endlessStreamStaysBounded()
     QVERIFY(QTest::qWaitFor([&] { return pair.peer()->bytesToWrite() == 0; }, 10000));
     QTest::qWait(500);
     // At most the bound and the last read: never the whole stream.
-    QVERIFY2(largest > 0 && largest <= ChatSocket::kMaxGatheredChars * 3 / 2, qPrintable(QString::number(largest)));
+    QVERIFY2(largest > 0 && largest <= ChatSocket::kMaxUpdateBytes * 3 / 2, qPrintable(QString::number(largest)));
 }
 
 void ChatSocketTest::requestsThatCannotStart_data()

@@ -1,0 +1,145 @@
+#include "updatereader.h"
+
+#include "chatmessages.h"
+#include "codepage932.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+constexpr QByteArrayView kSeparator = "/*/";
+
+// Decoding goes in pieces of about this many bytes; where a piece ends
+// inside no character, the next update can start decoding again.
+constexpr qsizetype kPiece = 16 * 1024;
+
+qsizetype commonPrefix(QByteArrayView a, QByteArrayView b)
+{
+    const qsizetype n = std::min(a.size(), b.size());
+    constexpr qsizetype kBlock = 4096;
+    qsizetype at = 0;
+    while (at + kBlock <= n && std::memcmp(a.data() + at, b.data() + at, kBlock) == 0)
+        at += kBlock;
+    return std::mismatch(a.begin() + at, a.begin() + n, b.begin() + at).first - a.begin();
+}
+
+// Where `before`, without some lines at its front, begins what `now`
+// begins with: the new text's first line is found after a line break of
+// the old one. Zero when it is not, or when that shares no more than
+// `shared` bytes.
+qsizetype droppedLines(QByteArrayView before, QByteArrayView now, qsizetype shared)
+{
+    const qsizetype firstLineEnd = now.indexOf('\n');
+    if (firstLineEnd < 0)
+        return 0;
+    const QByteArrayView firstLine = now.first(firstLineEnd + 1);
+    qsizetype at = before.indexOf(firstLine, 1);
+    for (int tries = 0; at > 0 && tries < 3; ++tries, at = before.indexOf(firstLine, at + 1)) {
+        if (before[at - 1] == '\n' && commonPrefix(before.sliced(at), now) > shared)
+            return at;
+    }
+    return 0;
+}
+} // namespace
+
+UpdateReader::Changes UpdateReader::read(const QByteArray &update)
+{
+    const qsizetype separator = update.indexOf(kSeparator);
+    const QByteArrayView now(update);
+    const QByteArrayView before(m_update);
+    const bool hadTexts = m_secondFrom >= 0;
+    Changes changes{
+        m_first.read(hadTexts ? before.first(m_secondFrom - kSeparator.size()) : QByteArrayView(),
+                     separator >= 0 ? now.first(separator) : QByteArrayView(), true),
+        m_second.read(hadTexts ? before.sliced(m_secondFrom) : QByteArrayView(),
+                      separator >= 0 ? now.sliced(separator + kSeparator.size()) : QByteArrayView(), false),
+    };
+    m_update = separator >= 0 ? update : QByteArray();
+    m_secondFrom = separator >= 0 ? separator + kSeparator.size() : -1;
+    return changes;
+}
+
+void UpdateReader::reset()
+{
+    m_update.clear();
+    m_secondFrom = -1;
+    m_first.reset();
+    m_second.reset();
+}
+
+std::pair<QString, QString> UpdateReader::readWhole(QByteArrayView update)
+{
+    const QString text = Cp932::Decoder().decode(update);
+    const ChatMessages::DisplayUpdate split = ChatMessages::splitDisplayUpdate(text);
+    return {ChatMessages::forDisplay(split.first), ChatMessages::forDisplay(split.second)};
+}
+
+UpdateReader::Change UpdateReader::Text::read(QByteArrayView before, QByteArrayView now, bool flushEnd)
+{
+    Change change;
+    change.oldSize = m_chars;
+    qsizetype shared = commonPrefix(before, now);
+    if (shared == before.size() && shared == now.size()) {
+        change.kept = m_chars;
+        return change;
+    }
+    const qsizetype dropped = shared < before.size() ? droppedLines(before, now, shared) : 0;
+    if (dropped > 0)
+        shared = commonPrefix(before.sliced(dropped), now);
+    // The last place to restart at, among the bytes both read the same way.
+    const auto last = std::upper_bound(m_restarts.cbegin(), m_restarts.cend(), dropped + shared,
+                                       [](qsizetype byte, const Restart &restart) { return byte < restart.byte; }) - 1;
+    const Restart from = *last;
+    if (dropped == 0) {
+        m_restarts.resize(last - m_restarts.cbegin() + 1);
+        change.kept = from.chars;
+        change.tail = decodeFrom(now, from, flushEnd);
+    } else {
+        // A line start: decoding starts afresh after a line break.
+        change.dropped = charsBefore(before, dropped);
+        QList<Restart> kept{{0, 0}};
+        for (auto it = m_restarts.cbegin(); it != last + 1; ++it) {
+            if (it->byte > dropped)
+                kept.append({it->byte - dropped, it->chars - change.dropped});
+        }
+        m_restarts = std::move(kept);
+        change.kept = m_restarts.last().chars;
+        change.tail = decodeFrom(now, m_restarts.last(), flushEnd);
+    }
+    m_chars = change.kept + change.tail.size();
+    return change;
+}
+
+void UpdateReader::Text::reset()
+{
+    m_restarts = {{0, 0}};
+    m_chars = 0;
+}
+
+qsizetype UpdateReader::Text::charsBefore(QByteArrayView before, qsizetype byte) const
+{
+    const auto last = std::upper_bound(m_restarts.cbegin(), m_restarts.cend(), byte,
+                                       [](qsizetype at, const Restart &restart) { return at < restart.byte; }) - 1;
+    return last->chars
+           + ChatMessages::forDisplay(Cp932::Decoder().decode(before.sliced(last->byte, byte - last->byte))).size();
+}
+
+QString UpdateReader::Text::decodeFrom(QByteArrayView now, Restart from, bool flushEnd)
+{
+    QString shown;
+    Cp932::Decoder decoder;
+    qsizetype at = from.byte;
+    while (at < now.size()) {
+        qsizetype next = std::min(now.size(), at + kPiece);
+        // CR LF is one line break: a piece never ends between them.
+        while (next < now.size() && now[next - 1] == '\r')
+            ++next;
+        shown += ChatMessages::forDisplay(decoder.decode(now.sliced(at, next - at)));
+        if (!decoder.isWaiting() && now[next - 1] != '\r')
+            m_restarts.append({next, from.chars + shown.size()});
+        at = next;
+    }
+    if (flushEnd && decoder.isWaiting()) // followed by "/*/": the lead byte stands alone
+        shown += QChar(QChar::ReplacementCharacter);
+    return shown;
+}

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <utility>
+
+// A hub sends its whole log with every update, so each update repeats
+// nearly all of the one before. This reads the two texts of successive
+// updates, exactly as decoding the whole update, splitting it at its first
+// "/*/" and ChatMessages::forDisplay would give them, but decodes each
+// text only from where its bytes changed: where they first differ from
+// the last update's, or, when lines were dropped at the front (a hub that
+// caps its log), from where they first differ from the rest of them.
+class UpdateReader final
+{
+public:
+    // How one text changed: its first `dropped` characters went, the next
+    // `kept` stay as they were, and `tail` replaces the rest.
+    struct Change
+    {
+        qsizetype oldSize = 0; // characters of the text before
+        qsizetype dropped = 0;
+        qsizetype kept = 0;
+        QString tail;
+        bool isNone() const { return dropped == 0 && kept == oldSize && tail.isEmpty(); }
+    };
+    struct Changes
+    {
+        Change first;  // before the first "/*/"
+        Change second; // after it
+    };
+
+    // `update` is the whole update so far; a lead byte at its end waits for
+    // its trail byte. Without "/*/" both texts are empty.
+    Changes read(const QByteArray &update);
+    // Forgets the last update: the next is read whole.
+    void reset();
+
+    // The same two texts read the long way, from the whole update.
+    static std::pair<QString, QString> readWhole(QByteArrayView update);
+
+private:
+    // A place in a text's bytes where decoding can start afresh, and the
+    // characters shown before it.
+    struct Restart
+    {
+        qsizetype byte;
+        qsizetype chars;
+    };
+
+    class Text
+    {
+    public:
+        // `before` and `now` are this text's bytes in the last update and
+        // in this one; `flushEnd` when the text is followed by "/*/" (a
+        // lead byte at its end then stands alone).
+        Change read(QByteArrayView before, QByteArrayView now, bool flushEnd);
+        void reset();
+
+    private:
+        qsizetype charsBefore(QByteArrayView before, qsizetype byte) const;
+        QString decodeFrom(QByteArrayView now, Restart from, bool flushEnd);
+
+        QList<Restart> m_restarts{{0, 0}}; // ascending; the first is the text's start
+        qsizetype m_chars = 0;
+    };
+
+    QByteArray m_update;
+    qsizetype m_secondFrom = -1; // where the second text began in m_update, or -1
+    Text m_first;
+    Text m_second;
+};
