@@ -92,8 +92,10 @@ void DisplayField::applyEdits(const QList<LineEdits::Edit> &edits, qsizetype off
     const int linesIntoTop = bar->value() - top.firstLineNumber();
     qsizetype topPosition = top.position();
 
+    // Each edit is a change of its own: the document would report edits
+    // made together as one change of everything between them, and a
+    // screen reader would hear all of that again.
     QTextCursor cursor(document());
-    cursor.beginEditBlock();
     auto replace = [&](qsizetype from, qsizetype to, const QString &lines) {
         QString replaced;
         LongLines::cut(m_text.sliced(from, to - from), &replaced);
@@ -118,7 +120,6 @@ void DisplayField::applyEdits(const QList<LineEdits::Edit> &edits, qsizetype off
         replace(offset + edit.from, offset + edit.to, source.sliced(edit.newFrom, edit.newTo - edit.newFrom).toString());
     if (dropped > 0)
         replace(0, dropped, QString());
-    cursor.endEditBlock();
 
     if (atEnd) {
         bar->setValue(bar->maximum());

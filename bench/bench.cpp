@@ -13,6 +13,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
@@ -586,67 +587,179 @@ double longestUnansweredMs(xcb_connection_t *x, xcb_window_t window, xcb_window_
     return longest;
 }
 
-void benchHugeLineAsAPersonMeetsIt()
+// The real program on the X display, joined to a server of ours on port
+// 5000 the way a person joins: the name typed, 接続/参加 pressed.
+struct JoinedProgram
 {
-    if (qEnvironmentVariableIsEmpty("DISPLAY") || QStandardPaths::findExecutable("xdotool").isEmpty()) {
-        out << "(person row skipped: needs an X display and xdotool)\n";
-        return;
+    JoinedProgram()
+    {
+        if (qEnvironmentVariableIsEmpty("DISPLAY") || QStandardPaths::findExecutable("xdotool").isEmpty()) {
+            problem = "needs an X display and xdotool";
+            return;
+        }
+        writeRecords({makeRecord(-1, "bench", "127.0.0.1")});
+        x = xcb_connect(nullptr, nullptr);
+        if (!server.isListening() || xcb_connection_has_error(x)) {
+            problem = "port 5000 or the display is taken";
+            return;
+        }
+        root = xcb_setup_roots_iterator(xcb_get_setup(x)).data->root;
+        // The answer to a ping goes to the root window for structure listeners.
+        const uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+        xcb_change_window_attributes(x, root, XCB_CW_EVENT_MASK, &mask);
+        xcb_flush(x);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        program.setProcessEnvironment(env);
+        program.start(QStringLiteral(WISPLEAF_EXE), {});
+        const QString id = xdotool({"search", "--sync", "--name", "^Wispleaf$"}).section(u'\n', 0, 0);
+        window = id.toUInt();
+        // The name, then Tab past the disabled boxes to 接続/参加.
+        xdotool({"windowfocus", "--sync", id});
+        xdotool({"type", "--delay", "20", "bench"});
+        xdotool({"key", "Tab", "Tab", "space"});
+        if (id.isEmpty() || !QTest::qWaitFor([&] { return server.received(0).endsWith("/*/~127.0.0.1"); }, 10000))
+            problem = "the program did not connect";
     }
-    ScopedWorkDir dir;
-    writeRecords({makeRecord(-1, "bench", "127.0.0.1")});
-    LoopbackServer server(QHostAddress::LocalHost, form1::kRemotePort);
-    xcb_connection_t *x = xcb_connect(nullptr, nullptr);
-    if (!server.isListening() || xcb_connection_has_error(x)) {
-        out << "(person row skipped: port 5000 or the display is taken)\n";
-        xcb_disconnect(x);
-        return;
+    ~JoinedProgram()
+    {
+        program.kill();
+        program.waitForFinished(5000);
+        if (x)
+            xcb_disconnect(x);
     }
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x)).data->root;
-    // The answer to a ping goes to the root window for structure listeners.
-    const uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
-    xcb_change_window_attributes(x, root, XCB_CW_EVENT_MASK, &mask);
-    xcb_flush(x);
-    QProcess program;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "xcb");
-    program.setProcessEnvironment(env);
-    program.start(QStringLiteral(WISPLEAF_EXE), {});
-    auto xdotool = [](const QStringList &arguments) {
+    static QString xdotool(const QStringList &arguments)
+    {
         QProcess tool;
         tool.start(QStringLiteral("xdotool"), arguments);
         tool.waitForFinished(10000);
         return QString::fromLatin1(tool.readAllStandardOutput()).trimmed();
-    };
-    const QString id = xdotool({"search", "--sync", "--name", "^Wispleaf$"}).section(u'\n', 0, 0);
-    // The name, then Tab past the disabled boxes to 接続/参加.
-    xdotool({"windowfocus", "--sync", id});
-    xdotool({"type", "--delay", "20", "bench"});
-    xdotool({"key", "Tab", "Tab", "space"});
-    if (id.isEmpty() || !QTest::qWaitFor([&] { return server.received(0).endsWith("/*/~127.0.0.1"); }, 10000)) {
-        out << "(person row skipped: the program did not connect)\n";
-    } else {
-        QByteArray update = Cp932::encode(QStringLiteral("参加者1/*/"));
-        const QByteArray piece = Cp932::encode(QStringLiteral("山田: 今日の会議は10時からです。The meeting starts at 10, room 3. "));
-        while (update.size() < 10 * 1024 * 1024)
-            update += piece;
-        server.sendToAll(update);
-        // Shown once the program has read it all and answers again.
-        const qint64 total = update.size();
-        QElapsedTimer since;
-        since.start();
-        const double longest = longestUnansweredMs(x, id.toUInt(), root, [&] {
-            return server.client(0)->bytesToWrite() == 0 && since.elapsed() > 2000;
-        });
-        const QString how = qEnvironmentVariableIsSet("QT_LINUX_ACCESSIBILITY_ALWAYS_ON") ? "accessibility on"
-                                                                                           : "accessibility as the desktop has it";
-        g_rows << Row{QStringLiteral("longest unanswered after a %1 MB one-line update, the program on X11, %2")
-                          .arg(total / (1024 * 1024))
-                          .arg(how),
-                      longest, 300, "ms", "the goal", "≤ 300 ms", longest <= 300};
     }
-    program.kill();
-    program.waitForFinished(5000);
-    xcb_disconnect(x);
+    // The CPU time of all the program's threads.
+    double cpuMs() const
+    {
+        double ns = 0;
+        const QString tasks = QStringLiteral("/proc/%1/task").arg(program.processId());
+        for (const QString &task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            QFile schedstat(tasks + u'/' + task + QStringLiteral("/schedstat"));
+            if (schedstat.open(QIODevice::ReadOnly))
+                ns += schedstat.readAll().split(' ').value(0).toDouble();
+        }
+        return ns / 1e6;
+    }
+    double statusMiB(const QByteArray &field) const
+    {
+        QFile status(QStringLiteral("/proc/%1/status").arg(program.processId()));
+        if (status.open(QIODevice::ReadOnly)) {
+            for (const QByteArray &line : status.readAll().split('\n')) {
+                if (line.startsWith(field + ':'))
+                    return line.mid(field.size() + 1).trimmed().split(' ').value(0).toDouble() / 1024;
+            }
+        }
+        return -1;
+    }
+    // Sends the update and waits until the program has read and shown it:
+    // everything written, the burst over, a ping answered after that.
+    void show(const QByteArray &update)
+    {
+        server.sendToAll(update);
+        (void)QTest::qWaitFor([&] { return server.client(0)->bytesToWrite() == 0; }, 20000);
+        QTest::qWait(150);
+        (void)longestUnansweredMs(x, window, root, [] { return true; });
+    }
+
+    ScopedWorkDir dir;
+    LoopbackServer server{QHostAddress::LocalHost, form1::kRemotePort};
+    QProcess program;
+    xcb_connection_t *x = nullptr;
+    xcb_window_t root = 0, window = 0;
+    QString problem; // why there is no joined program
+};
+
+QString accessibility()
+{
+    return qEnvironmentVariableIsSet("QT_LINUX_ACCESSIBILITY_ALWAYS_ON") ? "accessibility on"
+                                                                         : "accessibility as the desktop has it";
+}
+
+void benchHugeLineAsAPersonMeetsIt()
+{
+    JoinedProgram joined;
+    if (!joined.problem.isEmpty()) {
+        out << "(person row skipped: " << joined.problem << ")\n";
+        return;
+    }
+    QByteArray update = Cp932::encode(QStringLiteral("参加者1/*/"));
+    const QByteArray piece = Cp932::encode(QStringLiteral("山田: 今日の会議は10時からです。The meeting starts at 10, room 3. "));
+    while (update.size() < 10 * 1024 * 1024)
+        update += piece;
+    joined.server.sendToAll(update);
+    // Shown once the program has read it all and answers again.
+    const qint64 total = update.size();
+    QElapsedTimer since;
+    since.start();
+    const double longest = longestUnansweredMs(joined.x, joined.window, joined.root, [&] {
+        return joined.server.client(0)->bytesToWrite() == 0 && since.elapsed() > 2000;
+    });
+    g_rows << Row{QStringLiteral("longest unanswered after a %1 MB one-line update, the program on X11, %2")
+                      .arg(total / (1024 * 1024))
+                      .arg(accessibility()),
+                  longest, 300, "ms", "the goal", "≤ 300 ms", longest <= 300};
+}
+
+// What one update costs the program as a person meets it: the real
+// program on X11, the update over the socket, the program's own CPU time
+// per update (all threads), median.
+void benchConversationSize()
+{
+    JoinedProgram joined;
+    if (!joined.problem.isEmpty()) {
+        out << "(conversation rows skipped: " << joined.problem << ")\n";
+        return;
+    }
+    const QByteArray members = Cp932::encode(QStringLiteral("参加者1\r\n参加者2/*/"));
+    int serial = 0;
+    auto line = [&serial] {
+        return Cp932::encode(QStringLiteral("山田%1: 今日の会議は10時からです。The meeting starts at 10.\r\n").arg(++serial));
+    };
+    auto cost = [&](const QByteArray &update) {
+        const double before = joined.cpuMs();
+        joined.show(update);
+        return joined.cpuMs() - before;
+    };
+    const int repeats = std::max(5, g_repeats * 15);
+    double smallest = 0;
+    for (const double megabytes : {0.1, 1.0, 4.0, 16.0}) {
+        QByteArray log;
+        while (log.size() < megabytes * 1024 * 1024)
+            log += line();
+        QList<double> appended, unchanged, shifted, replaced;
+        cost(members + log); // the history on joining
+        for (int i = 0; i < repeats; ++i) {
+            log += line();
+            appended << cost(members + log);
+            unchanged << cost(members + log);
+            log = log.sliced(log.indexOf('\n') + 1) + line();
+            shifted << cost(members + log);
+        }
+        for (int i = 0; i < std::max(3, repeats / 3); ++i) // a different conversation each time
+            replaced << cost(members + (i % 2 ? "x" : "y") + log);
+        const QString size = megabytes < 1 ? QStringLiteral("0.1 MB") : QStringLiteral("%1 MB").arg(megabytes);
+        if (smallest == 0)
+            smallest = median(appended);
+        const bool isLarge = megabytes >= 4;
+        g_rows << Row{QStringLiteral("one line appended to %1, the program on X11, %2").arg(size, accessibility()),
+                      median(appended), smallest, "ms CPU", "the same at 0.1 MB",
+                      isLarge ? "≤ 1.5× reference" : "—", !isLarge || median(appended) <= 1.5 * smallest};
+        if (megabytes == 1.0 || megabytes == 16.0) {
+            g_rows << Row{QStringLiteral("an unchanged %1 update (a refresh)").arg(size), median(unchanged),
+                          median(replaced), "ms CPU", "a new conversation of that size", "≤ 0.05× reference",
+                          median(unchanged) <= 0.05 * median(replaced)};
+            g_rows << Row{QStringLiteral("the oldest line dropped, one appended, %1").arg(size), median(shifted),
+                          median(appended), "ms CPU", "one line appended", "≤ 1.1× reference",
+                          median(shifted) <= 1.1 * median(appended)};
+        }
+    }
 }
 
 #endif
@@ -704,7 +817,7 @@ int main(int argc, char *argv[])
         {"long-line", benchOneLongLine}, {"wait", benchWait},                {"destinations", benchDestinations},
         {"startup", benchStartup},     {"vanished-hub", benchVanishedHub}, {"unseen-update", benchUnseenUpdate},
 #ifdef WISPLEAF_BENCH_XCB
-        {"person", benchHugeLineAsAPersonMeetsIt},
+        {"person", benchHugeLineAsAPersonMeetsIt}, {"conversation", benchConversationSize},
 #endif
     };
     const qsizetype only = app.arguments().indexOf(QStringLiteral("--only"));

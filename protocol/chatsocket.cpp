@@ -53,6 +53,9 @@ bool ChatSocket::connectToRemote(QString *errorText)
     m_streamEnd = 0;
     m_handedToSystem = 0;
     auto *socket = new QTcpSocket(this);
+    // Read on as it comes rather than buffered whole: the socket's buffer
+    // stays small and its memory is used again.
+    socket->setReadBufferSize(kReadBuffer);
     m_socket = socket;
     connect(socket, &QTcpSocket::connected, this, &ChatSocket::onConnected);
     connect(socket, &QTcpSocket::readyRead, this, &ChatSocket::onReadyRead);
@@ -135,13 +138,19 @@ void ChatSocket::gather()
 {
     if (!m_socket)
         return;
-    const QByteArray bytes = m_socket->readAll();
-    if (bytes.isEmpty())
+    const qint64 available = m_socket->bytesAvailable();
+    if (available <= 0)
         return;
     m_burstLastMs = nowMs();
-    if (m_burst.isEmpty())
+    if (m_burst.isEmpty()) {
         m_burstFirstMs = m_burstLastMs;
-    m_burst += bytes;
+        // Into the memory of an update no longer shown, where it is ours alone.
+        m_burst = m_assembly.takeReplaced();
+        m_burst.resize(0);
+    }
+    const qsizetype at = m_burst.size();
+    m_burst.resize(at + available);
+    m_burst.resize(at + std::max<qint64>(0, m_socket->read(m_burst.data() + at, available)));
     m_sent.hubDataArrived();
     m_lastHubDataMs = m_burstLastMs;
 }

@@ -48,6 +48,7 @@ public:
     // An update never grows beyond this many bytes: a stream without end
     // starts a new one instead, so memory stays bounded.
     static constexpr qsizetype kMaxUpdateBytes = 20 * 1024 * 1024;
+    static constexpr qint64 kReadBuffer = 1024 * 1024;
 
     explicit ChatSocket(QObject *parent = nullptr);
     ~ChatSocket() override;

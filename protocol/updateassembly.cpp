@@ -20,7 +20,8 @@ UpdateAssembly::Next UpdateAssembly::add(const QByteArray &burst, qint64 firstPi
         m_hasSeparator = m_hasSeparator || m_update.indexOf(kSeparator, seam) >= 0;
     } else {
         const bool carry = Cp932::endsInsideCharacter(m_update);
-        m_update = carry ? m_update.right(1) + burst : burst;
+        const QByteArray whole = carry ? m_update.right(1) + burst : burst;
+        m_replaced = std::exchange(m_update, whole);
         m_bytes = burst.size();
         m_hasSeparator = couldBeWhole;
     }
@@ -31,6 +32,7 @@ UpdateAssembly::Next UpdateAssembly::add(const QByteArray &burst, qint64 firstPi
 void UpdateAssembly::clear()
 {
     m_update.clear();
+    m_replaced.clear();
     m_bytes = 0;
     m_lastPieceMs = -1;
     m_hasSeparator = false;

@@ -3,6 +3,7 @@
 #include <QByteArray>
 
 #include <chrono>
+#include <utility>
 
 // Joins the bursts in which one display update can reach us. A segment
 // lost on the LAN is resent 200 ms or more later, so one update may come
@@ -33,9 +34,13 @@ public:
     // The bytes of it that came (the carried lead byte not counted).
     qint64 bytes() const { return m_bytes; }
     void clear();
+    // The update this one replaced, once: its memory can take the next
+    // burst, which saves faulting in fresh pages for every large update.
+    QByteArray takeReplaced() { return std::exchange(m_replaced, QByteArray()); }
 
 private:
     QByteArray m_update;
+    QByteArray m_replaced;
     qint64 m_bytes = 0;
     qint64 m_lastPieceMs = -1;
     bool m_hasSeparator = false;

@@ -16,6 +16,9 @@
 #include <QScopeGuard>
 #include <QTest>
 
+#include <QElapsedTimer>
+#include <QFile>
+
 class ChatWindowTest final : public QObject
 {
     Q_OBJECT
@@ -36,6 +39,8 @@ private slots:
     void screenReaderHearsOnlyTheNewLine_data();
     void screenReaderHearsOnlyTheNewLine();
     void tabOrderWhileJoined();
+    void endlessStreamStaysSmall_data();
+    void endlessStreamStaysSmall();
     void layoutFollowsTheWindow();
 
 private:
@@ -332,9 +337,11 @@ void ChatWindowTest::screenReaderHearsOnlyTheNewLine_data()
 {
     QTest::addColumn<int>("lines");
     QTest::addColumn<QString>("lineEnd"); // after the last line too, or between lines only
+    QTest::addColumn<bool>("oldestDropped");  // and heard as removed, apart from the new line
     for (int lines : {3, 3000}) {
-        QTest::addRow("%d lines, each ended", lines) << lines << "\n";
-        QTest::addRow("%d lines, the last unended", lines) << lines << "";
+        QTest::addRow("%d lines, each ended", lines) << lines << "\n" << false;
+        QTest::addRow("%d lines, the last unended", lines) << lines << "" << false;
+        QTest::addRow("%d lines, each ended, the oldest dropped", lines) << lines << "\n" << true;
     }
 }
 
@@ -342,11 +349,13 @@ void ChatWindowTest::screenReaderHearsOnlyTheNewLine()
 {
     QFETCH(int, lines);
     QFETCH(QString, lineEnd);
+    QFETCH(bool, oldestDropped);
     QString before;
     for (int i = 0; i < lines; ++i)
         before += QStringLiteral("山田: %1番目の発言").arg(i) + (i + 1 < lines ? QStringLiteral("\n") : lineEnd);
     const QString line = QStringLiteral("佐藤: 了解です");
-    const QString after = lineEnd.isEmpty() ? before + "\n" + line : before + line + "\n";
+    const qsizetype oldest = oldestDropped ? before.indexOf(u'\n') + 1 : 0;
+    const QString after = lineEnd.isEmpty() ? before + "\n" + line : before.sliced(oldest) + line + "\n";
     DisplayField field;
     field.show();
     field.setText(before);
@@ -362,7 +371,77 @@ void ChatWindowTest::screenReaderHearsOnlyTheNewLine()
     });
     field.setText(after);
     const QString inserted = lineEnd.isEmpty() ? "\n" + line : line + "\n";
-    QCOMPARE(changes, QStringList{QStringLiteral("at %1, 0 removed, \"%2\" inserted").arg(before.size()).arg(inserted)});
+    QStringList heard{QStringLiteral("at %1, 0 removed, \"%2\" inserted").arg(before.size()).arg(inserted)};
+    if (oldestDropped)
+        heard << QStringLiteral("at 0, %1 removed, \"\" inserted").arg(oldest);
+    QCOMPARE(changes, heard);
+}
+
+namespace {
+// A line of /proc/self/status, in MiB.
+double statusMiB(const QByteArray &field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field + ':'))
+            return line.mid(field.size() + 1).trimmed().split(' ').value(0).toDouble() / 1024;
+    }
+    return -1;
+}
+} // namespace
+
+void ChatWindowTest::endlessStreamStaysSmall_data()
+{
+    QTest::addColumn<int>("megabytes");
+    QTest::newRow("64 MB") << 64;
+    QTest::newRow("257 MB, then 切断") << 257;
+}
+
+void ChatWindowTest::endlessStreamStaysSmall()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("memory is measured without the sanitizers' own");
+#endif
+    QFETCH(int, megabytes);
+    QVERIFY(m_w->join(*m_server, QStringLiteral("太郎")));
+    QFile peakReset(QStringLiteral("/proc/self/clear_refs"));
+    if (!peakReset.open(QIODevice::WriteOnly) || peakReset.write("5") != 1)
+        QSKIP("the peak of resident memory cannot be reset here");
+    peakReset.close();
+    const double idle = statusMiB("VmRSS");
+    // Lines of a conversation without "/*/" and without a pause, as fast as
+    // the window reads them.
+    QByteArray piece;
+    while (piece.size() < 1024 * 1024)
+        piece += Cp932::encode(QStringLiteral("山田: 今日の会議は10時からです。The meeting starts at 10.\r\n"));
+    piece.truncate(1024 * 1024);
+    QTcpSocket *hub = m_server->client(0);
+    QElapsedTimer clock;
+    clock.start();
+    // The longer stream is ended halfway by 切断/退室, while it still floods in.
+    const int disconnectAt = megabytes > 64 ? megabytes / 2 : -1;
+    QElapsedTimer untilClosed;
+    for (int i = 0; i < megabytes && m_w->window->isVisible(); ++i) {
+        if (i == disconnectAt) {
+            QMetaObject::invokeMethod(m_w->Command3, &QPushButton::click, Qt::QueuedConnection);
+            untilClosed.start();
+        }
+        hub->write(piece);
+        QVERIFY(QTest::qWaitFor([&] { return hub->bytesToWrite() < 4 * 1024 * 1024 || !m_w->window->isVisible(); },
+                                20000));
+    }
+    if (disconnectAt >= 0) {
+        QVERIFY(QTest::qWaitFor([&] { return !m_w->window->isVisible(); }, 5000));
+        QVERIFY2(untilClosed.elapsed() <= 2000, qPrintable(QString::number(untilClosed.elapsed())));
+    } else {
+        QVERIFY(QTest::qWaitFor([&] { return hub->bytesToWrite() == 0; }, 20000));
+        QTest::qWait(int(UpdateAssembly::kContinuation.count()) + 500);
+    }
+    const double raised = statusMiB("VmHWM") - idle;
+    qInfo("%d MB in %lld ms: peak %.1f MiB over idle", megabytes, clock.elapsed(), raised);
+    QVERIFY2(raised <= 100, qPrintable(QString::number(raised)));
 }
 
 void ChatWindowTest::tabOrderWhileJoined()

@@ -1,5 +1,6 @@
 #include "chatmessages.h"
 #include "codepage932.h"
+#include "updatereader.h"
 
 #include <QTest>
 
@@ -15,6 +16,8 @@ private slots:
     void displayUpdateSplit();
     void codePage932_data();
     void codePage932();
+    void readerGivesWhatTheWholeUpdateGives_data();
+    void readerGivesWhatTheWholeUpdateGives();
 };
 
 void WireTest::clientMessages_data()
@@ -157,6 +160,75 @@ void WireTest::codePage932()
     // What is no character shows, and is written back as "?", never as
     // another byte.
     QCOMPARE(Cp932::encode(decoded).count('?'), decoded.count(u'?') + decoded.count(QChar(QChar::ReplacementCharacter)));
+}
+
+void WireTest::readerGivesWhatTheWholeUpdateGives_data()
+{
+    QTest::addColumn<QByteArrayList>("updates");
+    QTest::addColumn<int>("mostDecoded"); // characters of the last update's conversation; -1: any
+    // Long enough that decoding can restart inside it.
+    QString lines;
+    for (int i = 0; lines.size() < 24 * 1024; ++i)
+        lines += QStringLiteral("山田%1: 会議は10時からです。\r\n").arg(i);
+    const QByteArray members = Cp932::encode(QStringLiteral("参加者1\r\n参加者2/*/"));
+    const QByteArray log = Cp932::encode(lines);
+    const QByteArray line = Cp932::encode(QStringLiteral("佐藤: はい\r\n"));
+    const QByteArray conversation = members + log;
+    const qsizetype firstLine = log.indexOf('\n') + 1;
+    const QByteArray middle = QByteArray(log).replace("山田300:", "山田300!");
+    QTest::newRow("a line appended") << QByteArrayList{conversation, conversation + line} << 7;
+    QTest::newRow("the oldest dropped, one appended")
+        << QByteArrayList{conversation, members + log.sliced(firstLine) + line} << 7;
+    QTest::newRow("dropped again after a drop")
+        << QByteArrayList{conversation, members + log.sliced(firstLine) + line,
+                          members + log.sliced(log.indexOf('\n', firstLine) + 1) + line + line}
+        << 7;
+    QTest::newRow("an unended line continued") << QByteArrayList{conversation + line.first(2), conversation + line} << 7;
+    QTest::newRow("unchanged") << QByteArrayList{conversation, conversation} << 0;
+    QTest::newRow("members changed only")
+        << QByteArrayList{conversation, Cp932::encode(QStringLiteral("参加者1/*/")) + log} << 0;
+    QTest::newRow("a line prepended") << QByteArrayList{conversation, members + line + log} << -1;
+    QTest::newRow("a line changed in the middle") << QByteArrayList{conversation, members + middle} << -1;
+    QTest::newRow("the log cut short") << QByteArrayList{conversation, members + log.first(1001)} << -1;
+    QTest::newRow("a new conversation") << QByteArrayList{conversation, members + line + line} << -1;
+    QTest::newRow("no separator any more") << QByteArrayList{conversation, log} << 0;
+    // 82 A0 is あ, 82 A2 い: they differ in the trail byte.
+    QTest::newRow("a double-byte character split at the first difference")
+        << QByteArrayList{conversation + "\x82\xA0", conversation + "\x82\xA2"} << -1;
+    QTest::newRow("a lead byte waiting, then its trail")
+        << QByteArrayList{conversation + "\x82", conversation + "\x82\xA0\r\n"} << -1;
+    QTest::newRow("a lead byte before the separator")
+        << QByteArrayList{"m\x82/*/" + log, "m\x82\xA0/*/" + log, "m\x82/*/" + log} << 0;
+    QTest::newRow("invalid bytes") << QByteArrayList{conversation + "\x80\xFD", conversation + "\x80\xFD\xA0x\xFF"} << -1;
+    QTest::newRow("CR at the end, then its LF") << QByteArrayList{conversation + "x\r", conversation + "x\r\ny"} << -1;
+    QTest::newRow("CR CR, then LF") << QByteArrayList{conversation + "x\r\r", conversation + "x\r\r\n"} << -1;
+    QTest::newRow("lone CR lines") << QByteArrayList{members + QByteArray(log).replace('\n', ""), members + QByteArray(log).replace('\n', "") + "x\r"} << -1;
+    QTest::newRow("one huge line grows")
+        << QByteArrayList{members + QByteArray(100000, 'x'), members + QByteArray(100001, 'x')} << 17 * 1024;
+}
+
+void WireTest::readerGivesWhatTheWholeUpdateGives()
+{
+    QFETCH(QByteArrayList, updates);
+    QFETCH(int, mostDecoded);
+    UpdateReader reader;
+    QString first, second;
+    qsizetype decoded = 0;
+    auto apply = [](QString &text, const UpdateReader::Change &change) {
+        QCOMPARE(change.oldSize, text.size());
+        text = text.sliced(change.dropped, change.kept) + change.tail;
+    };
+    for (const QByteArray &update : updates) {
+        const UpdateReader::Changes changes = reader.read(update);
+        apply(first, changes.first);
+        apply(second, changes.second);
+        const auto [wholeFirst, wholeSecond] = UpdateReader::readWhole(update);
+        QCOMPARE(first, wholeFirst);
+        QCOMPARE(second, wholeSecond);
+        decoded = changes.second.tail.size();
+    }
+    if (mostDecoded >= 0)
+        QVERIFY2(decoded <= mostDecoded, qPrintable(QString::number(decoded)));
 }
 
 QTEST_GUILESS_MAIN(WireTest)
