@@ -23,6 +23,7 @@
 #include <QStandardPaths>
 #include <QPushButton>
 #include <QTextStream>
+#include <QTcpSocket>
 #include <QTest>
 #include <QTreeView>
 
@@ -587,6 +588,19 @@ double longestUnansweredMs(xcb_connection_t *x, xcb_window_t window, xcb_window_
     return longest;
 }
 
+// The CPU time of all of a process's threads.
+double cpuMsOf(qint64 pid)
+{
+    double ns = 0;
+    const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
+    for (const QString &task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile schedstat(tasks + u'/' + task + QStringLiteral("/schedstat"));
+        if (schedstat.open(QIODevice::ReadOnly))
+            ns += schedstat.readAll().split(' ').value(0).toDouble();
+    }
+    return ns / 1e6;
+}
+
 // The real program on the X display, joined to a server of ours on port
 // 5000 the way a person joins: the name typed, 接続/参加 pressed.
 struct JoinedProgram
@@ -635,18 +649,7 @@ struct JoinedProgram
         tool.waitForFinished(10000);
         return QString::fromLatin1(tool.readAllStandardOutput()).trimmed();
     }
-    // The CPU time of all the program's threads.
-    double cpuMs() const
-    {
-        double ns = 0;
-        const QString tasks = QStringLiteral("/proc/%1/task").arg(program.processId());
-        for (const QString &task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-            QFile schedstat(tasks + u'/' + task + QStringLiteral("/schedstat"));
-            if (schedstat.open(QIODevice::ReadOnly))
-                ns += schedstat.readAll().split(' ').value(0).toDouble();
-        }
-        return ns / 1e6;
-    }
+    double cpuMs() const { return cpuMsOf(program.processId()); }
     double statusMiB(const QByteArray &field) const
     {
         QFile status(QStringLiteral("/proc/%1/status").arg(program.processId()));
@@ -710,6 +713,41 @@ void benchHugeLineAsAPersonMeetsIt()
 // What one update costs the program as a person meets it: the real
 // program on X11, the update over the socket, the program's own CPU time
 // per update (all threads), median.
+// The program's peak resident memory over its idle figure while a hub
+// streams 64 MB without a pause: without "/*/" (nothing to show), and
+// with one at its start (shown as it comes, up to the largest update).
+void benchStreamMemory()
+{
+    QByteArray piece;
+    while (piece.size() < 1024 * 1024)
+        piece += Cp932::encode(QStringLiteral("山田: 今日の会議は10時からです。The meeting starts at 10.\r\n"));
+    piece.truncate(1024 * 1024);
+    for (const QByteArray &start : {QByteArray(), QByteArray("m/*/")}) {
+        JoinedProgram joined;
+        if (!joined.problem.isEmpty()) {
+            out << "(stream memory rows skipped: " << joined.problem << ")\n";
+            return;
+        }
+        QTest::qWait(500);
+        const double idle = joined.statusMiB("VmRSS");
+        QTcpSocket *hub = joined.server.client(0);
+        hub->write(start);
+        for (int i = 0; i < 64; ++i) {
+            hub->write(piece);
+            (void)QTest::qWaitFor([&] { return hub->bytesToWrite() < 4 * 1024 * 1024; }, 20000);
+        }
+        (void)QTest::qWaitFor([&] { return hub->bytesToWrite() == 0; }, 20000);
+        QTest::qWait(2000);
+        const double raised = joined.statusMiB("VmHWM") - idle;
+        if (start.isEmpty())
+            g_rows << Row{"peak memory over idle, a 64 MB stream without \"/*/\"", raised, 100, "MiB", "the goal",
+                          "≤ 100 MiB", raised <= 100};
+        else
+            g_rows << Row{"peak memory over idle, a 64 MB stream shown as it comes", raised, 100, "MiB",
+                          "the goal without \"/*/\"", "— (showing a 20 MB update costs this)", true};
+    }
+}
+
 void benchConversationSize()
 {
     JoinedProgram joined;
@@ -729,6 +767,8 @@ void benchConversationSize()
     };
     const int repeats = std::max(5, g_repeats * 15);
     double smallest = 0;
+    QByteArray floorLog;
+    QList<double> wispleafUnchanged;
     for (const double megabytes : {0.1, 1.0, 4.0, 16.0}) {
         QByteArray log;
         while (log.size() < megabytes * 1024 * 1024)
@@ -742,8 +782,9 @@ void benchConversationSize()
             log = log.sliced(log.indexOf('\n') + 1) + line();
             shifted << cost(members + log);
         }
+        const QByteArray kaigi = Cp932::encode(QStringLiteral("会議")), other = Cp932::encode(QStringLiteral("打合"));
         for (int i = 0; i < std::max(3, repeats / 3); ++i) // a different conversation each time
-            replaced << cost(members + (i % 2 ? "x" : "y") + log);
+            replaced << cost(members + (i % 2 ? log : QByteArray(log).replace(kaigi, other)));
         const QString size = megabytes < 1 ? QStringLiteral("0.1 MB") : QStringLiteral("%1 MB").arg(megabytes);
         if (smallest == 0)
             smallest = median(appended);
@@ -751,7 +792,10 @@ void benchConversationSize()
         g_rows << Row{QStringLiteral("one line appended to %1, the program on X11, %2").arg(size, accessibility()),
                       median(appended), smallest, "ms CPU", "the same at 0.1 MB",
                       isLarge ? "≤ 1.5× reference" : "—", !isLarge || median(appended) <= 1.5 * smallest};
+        if (megabytes == 16.0)
+            floorLog = members + log;
         if (megabytes == 1.0 || megabytes == 16.0) {
+            wispleafUnchanged = unchanged;
             g_rows << Row{QStringLiteral("an unchanged %1 update (a refresh)").arg(size), median(unchanged),
                           median(replaced), "ms CPU", "a new conversation of that size", "≤ 0.05× reference",
                           median(unchanged) <= 0.05 * median(replaced)};
@@ -760,6 +804,26 @@ void benchConversationSize()
                           median(shifted) <= 1.1 * median(appended)};
         }
     }
+    // The floor: a bare client that only reads the same update and compares it.
+    LoopbackServer server;
+    QProcess floor;
+    floor.start(QStringLiteral(READFLOOR_EXE), {QString::number(server.port())});
+    if (floorLog.isEmpty() || !QTest::qWaitFor([&] { return server.connectionCount() == 1; }, 5000))
+        return;
+    QList<double> bare;
+    for (int i = 0; i < repeats + 1; ++i) {
+        const double before = cpuMsOf(floor.processId());
+        server.sendToAll(floorLog);
+        (void)QTest::qWaitFor([&] { return server.client(0)->bytesToWrite() == 0; }, 20000);
+        QTest::qWait(150);
+        if (i > 0) // the first is not unchanged
+            bare << cpuMsOf(floor.processId()) - before;
+    }
+    floor.kill();
+    floor.waitForFinished(5000);
+    g_rows << Row{"an unchanged 16 MB update, against the floor", median(wispleafUnchanged), median(bare), "ms CPU",
+                  "a bare client that reads it from the socket and compares it", "≤ 1.5× reference",
+                  median(wispleafUnchanged) <= 1.5 * median(bare)};
 }
 
 #endif
@@ -818,6 +882,7 @@ int main(int argc, char *argv[])
         {"startup", benchStartup},     {"vanished-hub", benchVanishedHub}, {"unseen-update", benchUnseenUpdate},
 #ifdef WISPLEAF_BENCH_XCB
         {"person", benchHugeLineAsAPersonMeetsIt}, {"conversation", benchConversationSize},
+        {"stream-memory", benchStreamMemory},
 #endif
     };
     const qsizetype only = app.arguments().indexOf(QStringLiteral("--only"));

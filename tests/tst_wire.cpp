@@ -201,6 +201,8 @@ void WireTest::readerGivesWhatTheWholeUpdateGives_data()
         << QByteArrayList{"m\x82/*/" + log, "m\x82\xA0/*/" + log, "m\x82/*/" + log} << 0;
     QTest::newRow("invalid bytes") << QByteArrayList{conversation + "\x80\xFD", conversation + "\x80\xFD\xA0x\xFF"} << -1;
     QTest::newRow("CR at the end, then its LF") << QByteArrayList{conversation + "x\r", conversation + "x\r\ny"} << -1;
+    QTest::newRow("CR LF where a piece of decoding ends")
+        << QByteArrayList{members + QByteArray(16 * 1024 - 1, 'a') + "\r\nb"} << -1;
     QTest::newRow("CR CR, then LF") << QByteArrayList{conversation + "x\r\r", conversation + "x\r\r\n"} << -1;
     QTest::newRow("lone CR lines") << QByteArrayList{members + QByteArray(log).replace('\n', ""), members + QByteArray(log).replace('\n', "") + "x\r"} << -1;
     QTest::newRow("one huge line grows")
