@@ -26,8 +26,8 @@ qsizetype commonPrefix(QByteArrayView a, QByteArrayView b)
 // Where `before`, without some lines at its front, begins what `now`
 // begins with: the new text's first line is found after a line break of
 // the old one. Zero when it is not, or when that shares no more than
-// `shared` bytes.
-qsizetype droppedLines(QByteArrayView before, QByteArrayView now, qsizetype shared)
+// `*shared` bytes; else `*shared` becomes what it shares.
+qsizetype droppedLines(QByteArrayView before, QByteArrayView now, qsizetype *shared)
 {
     const qsizetype firstLineEnd = now.indexOf('\n');
     if (firstLineEnd < 0)
@@ -35,8 +35,12 @@ qsizetype droppedLines(QByteArrayView before, QByteArrayView now, qsizetype shar
     const QByteArrayView firstLine = now.first(firstLineEnd + 1);
     qsizetype at = before.indexOf(firstLine, 1);
     for (int tries = 0; at > 0 && tries < 3; ++tries, at = before.indexOf(firstLine, at + 1)) {
-        if (before[at - 1] == '\n' && commonPrefix(before.sliced(at), now) > shared)
+        if (before[at - 1] != '\n')
+            continue;
+        if (const qsizetype rest = commonPrefix(before.sliced(at), now); rest > *shared) {
+            *shared = rest;
             return at;
+        }
     }
     return 0;
 }
@@ -83,9 +87,7 @@ UpdateReader::Change UpdateReader::Text::read(QByteArrayView before, QByteArrayV
         change.kept = m_chars;
         return change;
     }
-    const qsizetype dropped = shared < before.size() ? droppedLines(before, now, shared) : 0;
-    if (dropped > 0)
-        shared = commonPrefix(before.sliced(dropped), now);
+    const qsizetype dropped = shared < before.size() ? droppedLines(before, now, &shared) : 0;
     // The last place to restart at, among the bytes both read the same way.
     const auto last = std::upper_bound(m_restarts.cbegin(), m_restarts.cend(), dropped + shared,
                                        [](qsizetype byte, const Restart &restart) { return byte < restart.byte; }) - 1;
