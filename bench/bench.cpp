@@ -118,8 +118,10 @@ void benchDisplayStep()
 
     QList<double> perKb;
     for (const int size : {1024, 64 * 1024, 1024 * 1024}) {
-        // Two updates that differ from their first byte on: each is shown whole.
-        const QByteArray updates[] = {makeUpdate(size), "x" + makeUpdate(size)};
+        // Two updates that differ in every line: each is shown whole.
+        const QByteArray updates[] = {makeUpdate(size), QByteArray(makeUpdate(size))
+                                                             .replace(Cp932::encode(QStringLiteral("山田")),
+                                                                      Cp932::encode(QStringLiteral("佐藤")))};
         const int repeats = std::max(3, g_repeats * (size >= 1024 * 1024 ? 5 : size >= 65536 ? 15 : 101));
         UpdateReader reader;
         QList<double> ours, reference;
