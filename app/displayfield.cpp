@@ -43,10 +43,20 @@ void DisplayField::replaceAll(const QString &text)
 
 bool DisplayField::setText(const QString &text)
 {
-    return changeText(0, 0, text);
+    return changeEnd(0, 0, text);
 }
 
-bool DisplayField::changeText(qsizetype dropped, qsizetype kept, const QString &tail)
+bool DisplayField::changeText(const QString &head, qsizetype dropped, qsizetype kept, const QString &tail)
+{
+    const bool changed = changeEnd(dropped, kept, tail);
+    if (head.isEmpty())
+        return changed;
+    applyEdits({{0, 0, 0, head.size()}}, 0, head, 0);
+    m_addedFrom.reset();
+    return true;
+}
+
+bool DisplayField::changeEnd(qsizetype dropped, qsizetype kept, const QString &tail)
 {
     const qsizetype at = dropped + kept;
     if (dropped == 0 && at == m_text.size() && tail.isEmpty())

@@ -22,10 +22,10 @@ public:
     // False when the field already showed exactly this text.
     bool setText(const QString &text);
     // The same for a new text given by how it differs from the shown one:
-    // the first `dropped` characters go, the next `kept` stay, and `tail`
-    // follows them. Only the lines from the one holding the end of the
-    // kept part are compared.
-    bool changeText(qsizetype dropped, qsizetype kept, const QString &tail);
+    // `head` (whole lines) comes in front, the first `dropped` characters
+    // go, the next `kept` stay, and `tail` follows them. Only the lines from
+    // the one holding the end of the kept part are compared.
+    bool changeText(const QString &head, qsizetype dropped, qsizetype kept, const QString &tail);
     const QString &text() const { return m_text; }
     // The lines the last change added at the end of the text (after any
     // dropped at its front); none when it changed the text otherwise.
@@ -36,6 +36,7 @@ protected:
 
 private:
     void replaceAll(const QString &text);
+    bool changeEnd(qsizetype dropped, qsizetype kept, const QString &tail);
     void applyEdits(const QList<LineEdits::Edit> &edits, qsizetype offset, QStringView source, qsizetype dropped);
     void replaceLines(qsizetype from, qsizetype to, const QString &lines);
 

@@ -12,6 +12,9 @@ bool showDisplayUpdate(UpdateReader &reader, const QByteArray &update, DisplayFi
         reader.reset();
         changes = reader.read(update);
     }
-    text4->changeText(changes.first.dropped, changes.first.kept, changes.first.tail);
-    return text3->changeText(changes.second.dropped, changes.second.kept, changes.second.tail);
+    const auto apply = [](DisplayField *field, const UpdateReader::Change &change) {
+        return field->changeText(change.head, change.dropped, change.kept, change.tail);
+    };
+    apply(text4, changes.first);
+    return apply(text3, changes.second);
 }

@@ -49,7 +49,7 @@ void change(QByteArray &update, Input &in)
     // Near where a long line is cut for display, or the reader decodes a piece.
     static const qsizetype seams[] = {4096, 8192, 16384, 32768};
     const qsizetype nearSeam = second + seams[in.byte() % 4] + in.byte() % 5 - 2;
-    switch (in.byte() % 10) {
+    switch (in.byte() % 11) {
     case 0: update += in.bytes(in.byte() % 32); break;
     case 1: update += kana + in.bytes(in.byte() % 8) + breaks[in.byte() % 4]; break;
     case 2: { // up to 20 K of one byte
@@ -71,6 +71,10 @@ void change(QByteArray &update, Input &in)
     case 7: update = in.bytes(in.byte() % 16) + "/*/"; break;
     case 8: break; // the same again
     case 9: update.truncate(nearSeam); break;
+    case 10: // lines in front of the conversation
+        if (second > 2)
+            update.insert(second, in.bytes(in.byte() % 16) + breaks[in.byte() % 2]);
+        break;
     }
 }
 

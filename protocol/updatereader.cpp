@@ -87,6 +87,18 @@ UpdateReader::Change UpdateReader::Text::read(QByteArrayView before, QByteArrayV
         change.kept = m_chars;
         return change;
     }
+    if (const qsizetype added = shared < before.size() ? addedInFront(before, now) : 0; added > 0) {
+        // The head ends with a line break, a place to restart at; the old
+        // text's places follow it.
+        QList<Restart> restarts{{0, 0}};
+        change.head = decodeFrom(now.first(added), {0, 0}, false, &restarts);
+        for (const Restart &restart : m_restarts.sliced(1))
+            restarts.append({added + restart.byte, change.head.size() + restart.chars});
+        m_restarts = std::move(restarts);
+        change.kept = m_chars;
+        m_chars += change.head.size();
+        return change;
+    }
     const qsizetype dropped = shared < before.size() ? droppedLines(before, now, &shared) : 0;
     // The last place to restart at, among the bytes both read the same way.
     const auto last = std::upper_bound(m_restarts.cbegin(), m_restarts.cend(), dropped + shared,
@@ -95,7 +107,7 @@ UpdateReader::Change UpdateReader::Text::read(QByteArrayView before, QByteArrayV
     if (dropped == 0) {
         m_restarts.resize(last - m_restarts.cbegin() + 1);
         change.kept = from.chars;
-        change.tail = decodeFrom(now, from, flushEnd);
+        change.tail = decodeFrom(now, from, flushEnd, &m_restarts);
     } else {
         // A line start: decoding starts afresh after a line break.
         change.dropped = charsBefore(before, dropped);
@@ -106,7 +118,7 @@ UpdateReader::Change UpdateReader::Text::read(QByteArrayView before, QByteArrayV
         }
         m_restarts = std::move(kept);
         change.kept = m_restarts.last().chars;
-        change.tail = decodeFrom(now, m_restarts.last(), flushEnd);
+        change.tail = decodeFrom(now, m_restarts.last(), flushEnd, &m_restarts);
     }
     m_chars = change.kept + change.tail.size();
     return change;
@@ -126,7 +138,17 @@ qsizetype UpdateReader::Text::charsBefore(QByteArrayView before, qsizetype byte)
            + ChatMessages::forDisplay(Cp932::Decoder().decode(before.sliced(last->byte, byte - last->byte))).size();
 }
 
-QString UpdateReader::Text::decodeFrom(QByteArrayView now, Restart from, bool flushEnd)
+qsizetype UpdateReader::Text::addedInFront(QByteArrayView before, QByteArrayView now) const
+{
+    // Whole lines: decoding starts afresh after their last line break, as
+    // it did at the old text's start.
+    const qsizetype added = now.size() - before.size();
+    if (before.isEmpty() || added <= 0 || now[added - 1] != '\n')
+        return 0;
+    return std::memcmp(now.data() + added, before.data(), before.size()) == 0 ? added : 0;
+}
+
+QString UpdateReader::Text::decodeFrom(QByteArrayView now, Restart from, bool flushEnd, QList<Restart> *restarts)
 {
     QString shown;
     Cp932::Decoder decoder;
@@ -138,7 +160,7 @@ QString UpdateReader::Text::decodeFrom(QByteArrayView now, Restart from, bool fl
             ++next;
         shown += ChatMessages::forDisplay(decoder.decode(now.sliced(at, next - at)));
         if (!decoder.isWaiting() && now[next - 1] != '\r')
-            m_restarts.append({next, from.chars + shown.size()});
+            restarts->append({next, from.chars + shown.size()});
         at = next;
     }
     if (flushEnd && decoder.isWaiting()) // followed by "/*/": the lead byte stands alone

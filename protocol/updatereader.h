@@ -12,19 +12,22 @@
 // "/*/" and ChatMessages::forDisplay would give them, but decodes each
 // text only from where its bytes changed: where they first differ from
 // the last update's, or, when lines were dropped at the front (a hub that
-// caps its log), from where they first differ from the rest of them.
+// caps its log), from where they first differ from the rest of them; lines
+// added in front of the whole old text are decoded alone.
 class UpdateReader final
 {
 public:
-    // How one text changed: its first `dropped` characters went, the next
-    // `kept` stay as they were, and `tail` replaces the rest.
+    // How one text changed: `head` (whole lines) came in front of it, its
+    // first `dropped` characters went, the next `kept` stay as they were,
+    // and `tail` replaces the rest.
     struct Change
     {
         qsizetype oldSize = 0; // characters of the text before
+        QString head;
         qsizetype dropped = 0;
         qsizetype kept = 0;
         QString tail;
-        bool isNone() const { return dropped == 0 && kept == oldSize && tail.isEmpty(); }
+        bool isNone() const { return head.isEmpty() && dropped == 0 && kept == oldSize && tail.isEmpty(); }
     };
     struct Changes
     {
@@ -61,7 +64,10 @@ private:
 
     private:
         qsizetype charsBefore(QByteArrayView before, qsizetype byte) const;
-        QString decodeFrom(QByteArrayView now, Restart from, bool flushEnd);
+        // Decodes `now` from `from` on; the places to restart at go to `restarts`.
+        static QString decodeFrom(QByteArrayView now, Restart from, bool flushEnd, QList<Restart> *restarts);
+        // Lines in front of the whole of `before`: their bytes, or none.
+        qsizetype addedInFront(QByteArrayView before, QByteArrayView now) const;
 
         QList<Restart> m_restarts{{0, 0}}; // ascending; the first is the text's start
         qsizetype m_chars = 0;
