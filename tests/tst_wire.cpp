@@ -187,8 +187,9 @@ void WireTest::readerGivesWhatTheWholeUpdateGives_data()
     QTest::newRow("unchanged") << QByteArrayList{conversation, conversation} << 0;
     QTest::newRow("members changed only")
         << QByteArrayList{conversation, Cp932::encode(QStringLiteral("参加者1/*/")) + log} << 0;
-    QTest::newRow("a line prepended") << QByteArrayList{conversation, members + line + log, members + line + log + line}
-                                      << 7;
+    QTest::newRow("a line prepended") << QByteArrayList{conversation, members + line + log} << 7;
+    QTest::newRow("a line appended after one prepended")
+        << QByteArrayList{conversation, members + line + log, members + line + log + line} << 7;
     QTest::newRow("an unended line in front") << QByteArrayList{conversation, members + line.first(6) + log} << -1;
     QTest::newRow("a line changed in the middle") << QByteArrayList{conversation, members + middle} << -1;
     QTest::newRow("the log cut short") << QByteArrayList{conversation, members + log.first(1001)} << -1;
