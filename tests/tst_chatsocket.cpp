@@ -28,6 +28,7 @@ private slots:
     void endingInWords_data();
     void endingInWords();
     void updateCutAnywhereArrivesWhole();
+    void leadByteJoinsTheNextUpdate();
     void tricklingUpdateShowsEarlyAndEndsExact();
     void endlessStreamStaysBounded();
     void requestsThatCannotStart_data();
@@ -227,6 +228,21 @@ void ChatSocketTest::updateCutAnywhereArrivesWhole()
         // a whole update shows at once.
         QCOMPARE(pair.spies.data.size(), bytes.left(cut).contains("/*/") && pauseMs > 100 ? 2 : 1);
     }
+}
+
+void ChatSocketTest::leadByteJoinsTheNextUpdate()
+{
+    // The connection is one stream of bytes: a character cut by a pause
+    // longer than an update waits for is completed by the next update.
+    ConnectedPair pair;
+    QVERIFY(pair.connect());
+    const QByteArray bytes = Cp932::encode(QStringLiteral("太郎/*/こんにちは"));
+    pair.peer()->write(bytes.left(1));
+    pair.peer()->flush();
+    QTest::qWait(int(UpdateAssembly::kContinuation.count()) + 300);
+    pair.peer()->write(bytes.mid(1));
+    pair.peer()->flush();
+    QTRY_COMPARE_WITH_TIMEOUT(pair.socket.getData(), QStringLiteral("太郎/*/こんにちは"), 2000);
 }
 
 void ChatSocketTest::tricklingUpdateShowsEarlyAndEndsExact()
