@@ -38,7 +38,6 @@ private:
     void replaceAll(const QString &text);
     bool changeEnd(qsizetype dropped, qsizetype kept, const QString &tail);
     void applyEdits(const QList<LineEdits::Edit> &edits, qsizetype offset, QStringView source, qsizetype dropped);
-    void replaceLines(qsizetype from, qsizetype to, const QString &lines);
 
     QString m_text;
     LongLines m_lines;

@@ -526,13 +526,7 @@ Startup measureStartup(const QString &program)
     }
     result.ms = double(clock.nsecsElapsed()) / 1e6;
     QTest::qWait(1000);
-    QFile status(QStringLiteral("/proc/%1/status").arg(process.processId()));
-    if (status.open(QIODevice::ReadOnly)) {
-        for (const QByteArray &line : status.readAll().split('\n')) {
-            if (line.startsWith("VmRSS:"))
-                result.rssKb = line.mid(6).trimmed().split(' ').value(0).toDouble();
-        }
-    }
+    result.rssKb = processStatusMiB(QString::number(process.processId()), "VmRSS") * 1024;
     process.kill();
     process.waitForFinished(5000);
     xcb_disconnect(x);
@@ -654,14 +648,7 @@ struct JoinedProgram
     double cpuMs() const { return cpuMsOf(program.processId()); }
     double statusMiB(const QByteArray &field) const
     {
-        QFile status(QStringLiteral("/proc/%1/status").arg(program.processId()));
-        if (status.open(QIODevice::ReadOnly)) {
-            for (const QByteArray &line : status.readAll().split('\n')) {
-                if (line.startsWith(field + ':'))
-                    return line.mid(field.size() + 1).trimmed().split(' ').value(0).toDouble() / 1024;
-            }
-        }
-        return -1;
+        return processStatusMiB(QString::number(program.processId()), field);
     }
     // Sends the update and waits until the program has read and shown it:
     // everything written, the burst over, a ping answered after that.

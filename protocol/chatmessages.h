@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 
 // The chat protocol's texts. Client messages are keyword + payload +
@@ -9,6 +10,9 @@ namespace ChatMessages {
 
 inline constexpr QStringView kClientSeparator = u"/*/~";
 inline constexpr QStringView kUpdateSeparator = u"/*/";
+// The same in the bytes: its bytes are never part of a double-byte
+// character, so it is found without decoding.
+inline constexpr QByteArrayView kUpdateSeparatorBytes = "/*/";
 
 QString entryRequest(const QString &userName, const QString &localAddress);
 QString chatMessage(const QString &text, const QString &localAddress);

@@ -1,9 +1,10 @@
 #include "updateassembly.h"
 
+#include "chatmessages.h"
 #include "codepage932.h"
 
 namespace {
-constexpr QByteArrayView kSeparator = "/*/";
+constexpr QByteArrayView kSeparator = ChatMessages::kUpdateSeparatorBytes;
 }
 
 UpdateAssembly::Next UpdateAssembly::add(const QByteArray &burst, qint64 firstPieceMs, qint64 lastPieceMs,

@@ -7,7 +7,8 @@
 #include <cstring>
 
 namespace {
-constexpr QByteArrayView kSeparator = "/*/";
+constexpr QByteArrayView kSeparator = ChatMessages::kUpdateSeparatorBytes;
+
 
 // Decoding goes in pieces of about this many bytes; where a piece ends
 // inside no character, the next update can start decoding again.

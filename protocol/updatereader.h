@@ -27,7 +27,6 @@ public:
         qsizetype dropped = 0;
         qsizetype kept = 0;
         QString tail;
-        bool isNone() const { return head.isEmpty() && dropped == 0 && kept == oldSize && tail.isEmpty(); }
     };
     struct Changes
     {

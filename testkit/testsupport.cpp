@@ -134,6 +134,18 @@ UnansweredListener::UnansweredListener(const QHostAddress &address, quint16 port
     }
 }
 
+double processStatusMiB(const QString &process, const QByteArray &field)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(process));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field + ':'))
+            return line.mid(field.size() + 1).trimmed().split(' ').value(0).toDouble() / 1024;
+    }
+    return -1;
+}
+
 double processCpuSeconds()
 {
 #ifdef Q_OS_WIN

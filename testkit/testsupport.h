@@ -102,3 +102,7 @@ private:
 
 // CPU time used by this process so far, in seconds.
 double processCpuSeconds();
+
+// A field of a process's /proc status (VmRSS, VmHWM, ...) in MiB; the
+// process is "self" or a process id. -1 where there is no such file.
+double processStatusMiB(const QString &process, const QByteArray &field);

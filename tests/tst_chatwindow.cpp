@@ -377,21 +377,6 @@ void ChatWindowTest::screenReaderHearsOnlyTheNewLine()
     QCOMPARE(changes, heard);
 }
 
-namespace {
-// A line of /proc/self/status, in MiB.
-double statusMiB(const QByteArray &field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(field + ':'))
-            return line.mid(field.size() + 1).trimmed().split(' ').value(0).toDouble() / 1024;
-    }
-    return -1;
-}
-} // namespace
-
 void ChatWindowTest::endlessStreamStaysSmall_data()
 {
     QTest::addColumn<int>("megabytes");
@@ -410,7 +395,7 @@ void ChatWindowTest::endlessStreamStaysSmall()
     if (!peakReset.open(QIODevice::WriteOnly) || peakReset.write("5") != 1)
         QSKIP("the peak of resident memory cannot be reset here");
     peakReset.close();
-    const double idle = statusMiB("VmRSS");
+    const double idle = processStatusMiB(QStringLiteral("self"), "VmRSS");
     // Lines of a conversation without "/*/" and without a pause, as fast as
     // the window reads them.
     QByteArray piece;
@@ -439,7 +424,7 @@ void ChatWindowTest::endlessStreamStaysSmall()
         QVERIFY(QTest::qWaitFor([&] { return hub->bytesToWrite() == 0; }, 20000));
         QTest::qWait(int(UpdateAssembly::kContinuation.count()) + 500);
     }
-    const double raised = statusMiB("VmHWM") - idle;
+    const double raised = processStatusMiB(QStringLiteral("self"), "VmHWM") - idle;
     qInfo("%d MB in %lld ms: peak %.1f MiB over idle", megabytes, clock.elapsed(), raised);
     QVERIFY2(raised <= 100, qPrintable(QString::number(raised)));
 }
