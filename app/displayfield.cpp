@@ -52,7 +52,6 @@ bool DisplayField::changeText(const QString &head, qsizetype dropped, qsizetype 
     if (head.isEmpty())
         return changed;
     applyEdits({{0, 0, 0, head.size()}}, 0, head, 0);
-    m_addedFrom.reset();
     return true;
 }
 
@@ -72,21 +71,12 @@ bool DisplayField::changeEnd(qsizetype dropped, qsizetype kept, const QString &t
     const qsizetype windowInNew = from - dropped;
     const std::optional<QList<LineEdits::Edit>> edits = LineEdits::between(oldWindow, window, windowInNew);
     if (!edits) {
-        // Too large a change to apply in place, yet maybe only lines added.
-        const qsizetype n = oldWindow.size();
-        const std::optional<qsizetype> added =
-            n > 0 && window.startsWith(oldWindow) ? LineEdits::addedAtEnd(oldWindow, window, {{n, n, n, window.size()}})
-                                                  : std::nullopt;
-        m_addedFrom = added ? std::optional(*added + windowInNew) : std::nullopt;
+        // Too large a change to apply in place.
         replaceAll(from == dropped ? window : m_text.sliced(dropped, windowInNew) + window);
         return true;
     }
     if (edits->isEmpty() && dropped == 0)
         return false;
-    std::optional<qsizetype> added = LineEdits::addedAtEnd(oldWindow, window, *edits);
-    if (added && *added == 0 && from > dropped && m_text[from - 1] != u'\n')
-        added.reset(); // it goes on with the long line before it
-    m_addedFrom = added ? std::optional(*added + windowInNew) : std::nullopt;
     applyEdits(*edits, from, window, dropped);
     return true;
 }
@@ -137,13 +127,6 @@ void DisplayField::applyEdits(const QList<LineEdits::Edit> &edits, qsizetype off
         const QTextBlock kept = document()->findBlock(int(topPosition));
         bar->setValue(kept.firstLineNumber() + std::min(linesIntoTop, std::max(0, kept.lineCount() - 1)));
     }
-}
-
-std::optional<QStringView> DisplayField::addedAtEnd() const
-{
-    if (!m_addedFrom)
-        return std::nullopt;
-    return QStringView(m_text).sliced(*m_addedFrom);
 }
 
 QMimeData *DisplayField::createMimeDataFromSelection() const

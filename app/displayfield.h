@@ -5,8 +5,6 @@
 
 #include <QPlainTextEdit>
 
-#include <optional>
-
 // A read-only field for the server's texts: plain text only, never markup.
 // Very long lines are shown cut into shorter paragraphs (see LongLines) so
 // the window stays responsive, while text() and a copy give back exactly
@@ -27,9 +25,6 @@ public:
     // the one holding the end of the kept part are compared.
     bool changeText(const QString &head, qsizetype dropped, qsizetype kept, const QString &tail);
     const QString &text() const { return m_text; }
-    // The lines the last change added at the end of the text (after any
-    // dropped at its front); none when it changed the text otherwise.
-    std::optional<QStringView> addedAtEnd() const;
 
 protected:
     QMimeData *createMimeDataFromSelection() const override;
@@ -41,5 +36,4 @@ private:
 
     QString m_text;
     LongLines m_lines;
-    std::optional<qsizetype> m_addedFrom;
 };

@@ -16,9 +16,12 @@
 #include "pcipfile.h"
 #include "simplestatusbar.h"
 #include "twips.h"
+#include "unreadcount.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QGuiApplication>
+#include <QWindow>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QKeyEvent>
@@ -65,21 +68,39 @@ form1::form1(quint16 remotePort, QWidget *parent)
 
     const Twips twips = twipsFor(this);
     resize(twips.toPixels(4884), twips.toPixels(4368) + menuBar()->sizeHint().height());
-    setNotificationsEnabled(true);
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, [this] {
+        if (lookedAt())
+            seen();
+    });
     Form_Load();
 }
 
 void form1::setNotificationsEnabled(bool enabled)
 {
-    if (enabled == (m_notifier != nullptr))
+    m_notificationsEnabled = enabled;
+    showDesktopNotifier(enabled && isVisible());
+}
+
+void form1::showEvent(QShowEvent *event)
+{
+    showDesktopNotifier(m_notificationsEnabled);
+    QMainWindow::showEvent(event);
+}
+
+void form1::showDesktopNotifier(bool shown)
+{
+    if (shown == (m_notifier != nullptr))
         return;
-    if (!enabled) {
+    if (!shown) {
         delete std::exchange(m_notifier, nullptr);
+        m_unreadCount.reset();
         return;
     }
-    m_notifier = new DesktopNotifier(this);
+    m_notifier = DesktopNotifier::create(this);
+    m_unreadCount = std::make_unique<UnreadCount>(this);
     connect(m_notifier, &DesktopNotifier::activated, this, &form1::showWindow);
     connect(SB, &SimpleStatusBar::simpleTextChanged, m_notifier, &DesktopNotifier::setStatusText);
+    m_notifier->setStatusText(SB->simpleText());
 }
 
 void form1::showWindow()
@@ -90,17 +111,26 @@ void form1::showWindow()
     activateWindow();
 }
 
-void form1::changeEvent(QEvent *event)
+bool form1::lookedAt() const
 {
-    // Seen: nothing is unread any more.
-    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
-        m_unseen.clear();
-        if (m_notifier) {
-            m_notifier->withdraw();
-            m_notifier->setUnreadCount(0);
-        }
+    const QWidget *active = QApplication::activeWindow();
+    // Dialogs and message boxes shown without a parent are modal.
+    if (active && active->isModal())
+        return true;
+    for (; active; active = active->parentWidget()) {
+        if (active == this)
+            return true;
     }
-    QMainWindow::changeEvent(event);
+    return false;
+}
+
+void form1::seen()
+{
+    m_unseen.clear();
+    if (m_notifier) {
+        m_notifier->withdraw();
+        m_unreadCount->set(0);
+    }
 }
 
 form1::~form1() = default;
@@ -210,6 +240,7 @@ void form1::createControls()
     connect(Command3, &QPushButton::clicked, this, &form1::Command3_Click);
     connect(WSock, &ChatSocket::connected, this, &form1::WSock_Connect);
     connect(WSock, &ChatSocket::dataArrival, this, &form1::WSock_DataArrival);
+    connect(WSock, &ChatSocket::updateComplete, this, &form1::WSock_UpdateComplete);
     connect(WSock, &ChatSocket::closedByPeer, this, &form1::WSock_Close);
     connect(WSock, &ChatSocket::errorOccurred, this, &form1::WSock_Error);
 
@@ -410,7 +441,9 @@ void form1::WSock_Connect()
     Text2->setEnabled(true);
     Text2->setFocus(); // where the user types next
     SB->setSimpleText(kConnectedText);
-    m_historyNext = true;
+    m_news.joined(Text1->text());
+    m_unseen.setEnding(QString());
+    m_inChat = true;
     // A connection lost at once makes this fail; the close or error
     // notification that follows tells the user.
     WSock->sendData(ChatMessages::entryRequest(Text1->text(), WSock->localIP()));
@@ -442,6 +475,9 @@ void form1::connectionLost(const QString &description)
     Command2->setEnabled(true);
     WSock->close();
     DisableChatControls();
+    // Someone working elsewhere would think they are still in the chat.
+    if (std::exchange(m_inChat, false) && !lookedAt())
+        announce({}, SB->simpleText().trimmed());
 }
 
 void form1::Command3_Click()
@@ -485,37 +521,37 @@ void form1::sendStep()
     }
     if (!text.isEmpty()) {
         Text2->setText(QString());
-        m_ownMessage = text;
+        m_news.sent(text);
     }
 }
 
 void form1::WSock_DataArrival(qint64 /*bytesTotal*/)
 {
-    const bool conversationChanged = showDisplayUpdate(m_shownUpdate, WSock->updateBytes(), Text4, Text3);
-    const bool history = std::exchange(m_historyNext, false);
-    if (!conversationChanged)
-        return;
-    if (isActiveWindow()) {
-        m_ownMessage.clear(); // seen as it came back
-        return;
-    }
-    // New lines while the user works in another window: ask for attention,
-    // and tell the desktop what they say.
-    m_requestAttention(this);
-    if (m_notifier)
-        announceNewLines(history);
+    // It may yet be cut short: shown where it adds, told when complete.
+    showDisplayUpdate(m_shownUpdate, WSock->updateBytes(), Text4, Text3, UpdateState::MayGrow, &m_news);
 }
 
-void form1::announceNewLines(bool history)
+void form1::WSock_UpdateComplete()
 {
-    const NewMessages::Verdict verdict = NewMessages::judge({Text3->addedAtEnd(), false, history, m_ownMessage});
-    if (verdict.ownLineSeen)
-        m_ownMessage.clear();
-    if (verdict.lines.isEmpty())
+    showDisplayUpdate(m_shownUpdate, WSock->updateBytes(), Text4, Text3, UpdateState::Complete, &m_news);
+    const QStringList lines = m_news.completed(Text3->text(), lookedAt());
+    if (lines.isEmpty())
         return;
-    m_unseen.add(verdict.lines);
+    // New lines while the person works elsewhere: ask for attention, and
+    // tell the desktop what they say.
+    m_requestAttention(this);
+    announce(lines);
+}
+
+void form1::announce(const QStringList &lines, const QString &ending)
+{
+    if (!m_notifier)
+        return;
+    m_unseen.add(lines);
+    if (!ending.isEmpty())
+        m_unseen.setEnding(ending);
     m_notifier->notify(QStringLiteral("Wispleaf"), m_unseen.body());
-    m_notifier->setUnreadCount(int(m_unseen.count()));
+    m_unreadCount->set(int(m_unseen.count()));
 }
 
 void form1::set11_Click(int /*index*/)

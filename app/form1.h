@@ -12,6 +12,7 @@
 #include <QMainWindow>
 
 #include <functional>
+#include <memory>
 
 class ChatSocket;
 class DesktopNotifier;
@@ -22,6 +23,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class SimpleStatusBar;
+class UnreadCount;
 
 class form1 final : public QMainWindow
 {
@@ -43,14 +45,15 @@ public:
     using AttentionRequest = std::function<void(QWidget *window)>;
     void setAttentionRequest(AttentionRequest request) { m_requestAttention = std::move(request); }
 
-    // New lines while the window is not active also reach the desktop as
-    // a notification and an unread count (on unless the user says no).
+    // New lines while Wispleaf is not looked at also reach the desktop as
+    // a notification and an unread count (on unless the user says no; the
+    // desktop hears nothing of Wispleaf before its window is shown).
     void setNotificationsEnabled(bool enabled);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
-    void changeEvent(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void createControls();
@@ -68,6 +71,7 @@ private:
     void h11_Click(int index);
     void WSock_Connect();
     void WSock_DataArrival(qint64 bytesTotal);
+    void WSock_UpdateComplete();
     void WSock_Close();
     void WSock_Error(const QString &description);
 
@@ -78,7 +82,11 @@ private:
     void sendStep();
     enum class WaitOutcome { Connected, TimedOut, WindowClosed };
     WaitOutcome waitForConnection();
-    void announceNewLines(bool history);
+    void showDesktopNotifier(bool shown);
+    // The person looks at Wispleaf: this window or one of its dialogs is active.
+    bool lookedAt() const;
+    void seen();
+    void announce(const QStringList &lines, const QString &ending = QString());
     void showWindow();
 
     QWidget *m_client = nullptr;
@@ -96,14 +104,14 @@ private:
     Form2 *m_form2 = nullptr; // made at the first opening, owned as a child
     HelpOpener m_openHelp;
     AttentionRequest m_requestAttention;
-    DesktopNotifier *m_notifier = nullptr; // none when switched off
+    bool m_notificationsEnabled = true;
+    DesktopNotifier *m_notifier = nullptr;      // none when switched off
+    std::unique_ptr<UnreadCount> m_unreadCount; // the same
 
-    // What is news: not the history sent at joining, nor the person's own
-    // line; the lines announced since the window was last active.
-    bool m_historyNext = false;
-    QString m_ownMessage;
     UpdateReader m_shownUpdate; // what Text4 and Text3 show
-    NewMessages::Unseen m_unseen;
+    NewMessages::Judge m_news;
+    NewMessages::Unseen m_unseen; // announced since Wispleaf was last looked at
+    bool m_inChat = false;        // joined, and not yet told of the end
 
     // Connection flags: they keep their values across calls of
     // ConnectToServer until its next connect request clears them.

@@ -92,25 +92,4 @@ std::optional<QList<Edit>> between(QStringView old, QStringView now, qsizetype b
     return std::nullopt;
 }
 
-std::optional<qsizetype> addedAtEnd(QStringView old, QStringView now, const QList<Edit> &edits)
-{
-    std::optional<qsizetype> added;
-    for (const Edit &edit : edits) {
-        const bool frontDropped = edit.from == 0 && edit.newFrom == 0 && edit.newTo == 0;
-        if (frontDropped)
-            continue;
-        const qsizetype kept = edit.to - edit.from; // the old tail, given again first
-        if (added || edit.to != old.size() || edit.newTo != now.size() || edit.newTo - edit.newFrom < kept
-            || old.sliced(edit.from, kept) != now.sliced(edit.newFrom, kept))
-            return std::nullopt;
-        added = edit.newFrom + kept;
-    }
-    if (!added || *added == now.size())
-        return std::nullopt;
-    // A line of its own: after a line break, or starting with one.
-    if (*added > 0 && now[*added - 1] != u'\n' && now[*added] != u'\n')
-        return std::nullopt;
-    return added;
-}
-
 } // namespace LineEdits

@@ -28,10 +28,4 @@ struct Edit
 // characters, which then count as staying.
 std::optional<QList<Edit>> between(QStringView old, QStringView now, qsizetype before = 0);
 
-// Where in `now` the lines added at the end begin, when `edits` (from
-// between()) only drop lines at the front and add lines at the end; none
-// for any other change, or when the end of `old` was continued rather
-// than followed by a new line.
-std::optional<qsizetype> addedAtEnd(QStringView old, QStringView now, const QList<Edit> &edits);
-
 } // namespace LineEdits

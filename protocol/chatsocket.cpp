@@ -28,6 +28,13 @@ ChatSocket::ChatSocket(QObject *parent)
     m_waitRest.setSingleShot(true);
     m_waitRest.setInterval(UpdateAssembly::kContinuation);
     connect(&m_waitRest, &QTimer::timeout, this, &ChatSocket::deliverUpdate);
+    m_settle.setSingleShot(true);
+    m_settle.setInterval(UpdateAssembly::kContinuation + kQuietInterval);
+    connect(&m_settle, &QTimer::timeout, this, [this] {
+        // A burst under way may still continue the update: its end decides.
+        if (m_burst.isEmpty())
+            settle();
+    });
     m_ackPoll.setInterval(250);
     connect(&m_ackPoll, &QTimer::timeout, this, &ChatSocket::checkAcknowledged);
     SocketLiveness::watchCloseReports();
@@ -160,6 +167,11 @@ void ChatSocket::endBurst()
     m_quiet.stop();
     if (m_burst.isEmpty())
         return;
+    if (m_unsettled && !m_assembly.continues(m_burst, m_burstFirstMs, kMaxUpdateBytes)) {
+        settle(); // a new update begins: the one before is whole
+        if (!m_socket)
+            return;
+    }
     const UpdateAssembly::Next next =
         m_assembly.add(std::exchange(m_burst, QByteArray()), m_burstFirstMs, m_burstLastMs, kMaxUpdateBytes);
     if (next == UpdateAssembly::Next::Show)
@@ -171,8 +183,20 @@ void ChatSocket::endBurst()
 void ChatSocket::deliverUpdate()
 {
     m_waitRest.stop();
-    if (m_assembly.bytes() > 0)
+    if (m_assembly.bytes() > 0) {
+        m_unsettled = true;
+        m_settle.start();
         emit dataArrival(m_assembly.bytes());
+    }
+}
+
+void ChatSocket::settle()
+{
+    if (!m_unsettled)
+        return;
+    m_settle.stop();
+    m_unsettled = false;
+    emit updateComplete();
 }
 
 QString ChatSocket::getData() const
@@ -208,6 +232,8 @@ void ChatSocket::close()
     m_quiet.stop();
     m_waitRest.stop();
     m_ackPoll.stop();
+    m_settle.stop();
+    m_unsettled = false;
     m_burst.clear();
     m_assembly.clear();
     // Cut the wires first: abort() would otherwise report our own close.
@@ -256,6 +282,12 @@ void ChatSocket::reportEnd(QAbstractSocket::SocketError error)
     const QString words = ConnectionEnding::words(meaning, m_socket->errorString());
     if (!deliverBeforeEnd())
         return;
+    // The hub closed after its last words: nothing of them is missing.
+    if (byHub && m_unsettled) {
+        settle();
+        if (!m_socket)
+            return;
+    }
     if (byHub)
         emit closedByPeer();
     else
@@ -269,6 +301,7 @@ bool ChatSocket::deliverBeforeEnd()
     // The rest of an update without "/*/" will not come now.
     if (m_waitRest.isActive())
         deliverUpdate();
+    m_settle.stop();
     // The receiver may have closed us meanwhile; then nothing more is said.
     return m_socket != nullptr;
 }

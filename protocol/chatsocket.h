@@ -32,8 +32,12 @@ class QTcpSocket;
 // is cut into bursts every kLongestBurst, so its first text shows early and
 // stays current. Bursts of one update (a lost segment resent later) are
 // joined by UpdateAssembly, and dataArrival() then means "this is the
-// whole update so far". Data gathered before the server closes or fails is
-// delivered before the close or error notification.
+// whole update so far". Once nothing more of it can come (kContinuation
+// has passed, or the next update has begun), updateComplete() says so;
+// until then an update may be cut short by a pause. Data gathered before
+// the server closes or fails is delivered before the close or error
+// notification; the last update is complete when the server closed, but
+// not when the connection failed: it may have been cut short.
 //
 // A hub that vanishes without a word (power lost, cable pulled) is noticed
 // through SocketLiveness and reported as an error; chat messages it may
@@ -90,6 +94,8 @@ signals:
     void connected();
     // The server has paused after sending bytesTotal bytes.
     void dataArrival(qint64 bytesTotal);
+    // The update last delivered is whole: still there as updateBytes().
+    void updateComplete();
     void closedByPeer();
     void errorOccurred(const QString &description);
 
@@ -98,6 +104,7 @@ private:
     void gather();
     void endBurst();
     void deliverUpdate();
+    void settle();
     // Delivers what is left before an end notification; false when the
     // receiver closed the socket meanwhile.
     bool deliverBeforeEnd();
@@ -115,6 +122,7 @@ private:
     QTimer m_quiet;    // the server paused: the burst ends
     QTimer m_waitRest; // an update without "/*/" yet: shown as it is after this
     QTimer m_ackPoll;  // while sent messages are unacknowledged
+    QTimer m_settle;   // no more of the update delivered last can come after this
     QByteArray m_burst;
     qint64 m_burstFirstMs = 0;
     qint64 m_burstLastMs = 0;
@@ -125,6 +133,7 @@ private:
     QString m_host;
     quint16 m_port = 0;
     bool m_endReported = false;
+    bool m_unsettled = false;   // an update was delivered, not yet called complete
     bool m_wasConnected = false;
     qintptr m_descriptor = -1;   // kept: Qt forgets it before reporting a close
     qint64 m_lastHubDataMs = 0; // or when the connection was made

@@ -10,10 +10,7 @@ constexpr QByteArrayView kSeparator = ChatMessages::kUpdateSeparatorBytes;
 UpdateAssembly::Next UpdateAssembly::add(const QByteArray &burst, qint64 firstPieceMs, qint64 lastPieceMs,
                                          qsizetype maxBytes)
 {
-    const bool couldBeWhole = burst.contains(kSeparator);
-    const bool continues = m_lastPieceMs >= 0 && firstPieceMs - m_lastPieceMs <= kContinuation.count()
-                           && (!couldBeWhole || !m_hasSeparator) && m_update.size() + burst.size() <= maxBytes;
-    if (continues) {
+    if (continues(burst, firstPieceMs, maxBytes)) {
         // A separator may also be made of the two ends that meet here.
         const qsizetype seam = std::max<qsizetype>(0, m_update.size() - (kSeparator.size() - 1));
         m_update += burst;
@@ -24,10 +21,16 @@ UpdateAssembly::Next UpdateAssembly::add(const QByteArray &burst, qint64 firstPi
         const QByteArray whole = carry ? m_update.right(1) + burst : burst;
         m_replaced = std::exchange(m_update, whole);
         m_bytes = burst.size();
-        m_hasSeparator = couldBeWhole;
+        m_hasSeparator = burst.contains(kSeparator);
     }
     m_lastPieceMs = lastPieceMs;
     return m_hasSeparator ? Next::Show : Next::Wait;
+}
+
+bool UpdateAssembly::continues(const QByteArray &burst, qint64 firstPieceMs, qsizetype maxBytes) const
+{
+    return m_lastPieceMs >= 0 && firstPieceMs - m_lastPieceMs <= kContinuation.count()
+           && (!m_hasSeparator || !burst.contains(kSeparator)) && m_update.size() + burst.size() <= maxBytes;
 }
 
 void UpdateAssembly::clear()

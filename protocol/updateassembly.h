@@ -27,6 +27,9 @@ public:
     // lastPieceMs, on a monotonic clock. An update that would grow beyond
     // maxBytes starts afresh instead.
     Next add(const QByteArray &burst, qint64 firstPieceMs, qint64 lastPieceMs, qsizetype maxBytes);
+    // Whether such a burst would continue the update so far (else it
+    // begins a new one, and the update so far is whole).
+    bool continues(const QByteArray &burst, qint64 firstPieceMs, qsizetype maxBytes) const;
 
     // The whole update so far. A new update begins with the lead byte the
     // one before ended with, as one stream of bytes decodes.

@@ -47,18 +47,45 @@ qsizetype droppedLines(QByteArrayView before, QByteArrayView now, qsizetype *sha
 }
 } // namespace
 
-UpdateReader::Changes UpdateReader::read(const QByteArray &update)
+UpdateReader::Texts UpdateReader::texts(const QByteArray &update, qsizetype separator) const
 {
-    const qsizetype separator = update.indexOf(kSeparator);
     const QByteArrayView now(update);
     const QByteArrayView before(m_update);
     const bool hadTexts = m_secondFrom >= 0;
-    Changes changes{
-        m_first.read(hadTexts ? before.first(m_secondFrom - kSeparator.size()) : QByteArrayView(),
-                     separator >= 0 ? now.first(separator) : QByteArrayView(), true),
-        m_second.read(hadTexts ? before.sliced(m_secondFrom) : QByteArrayView(),
-                      separator >= 0 ? now.sliced(separator + kSeparator.size()) : QByteArrayView(), false),
-    };
+    return {hadTexts ? before.first(m_secondFrom - kSeparator.size()) : QByteArrayView(),
+            separator >= 0 ? now.first(separator) : QByteArrayView(),
+            hadTexts ? before.sliced(m_secondFrom) : QByteArrayView(),
+            separator >= 0 ? now.sliced(separator + kSeparator.size()) : QByteArrayView()};
+}
+
+UpdateReader::Changes UpdateReader::read(const QByteArray &update)
+{
+    // The same bytes read again (the update was found complete): nothing changed.
+    if (m_secondFrom >= 0 && update.size() == m_update.size() && update.constData() == m_update.constData())
+        return {m_first.unchanged(), m_second.unchanged()};
+    const qsizetype separator = update.indexOf(kSeparator);
+    const Texts t = texts(update, separator);
+    return readTexts(update, separator, t, m_second.compare(t.secondBefore, t.secondNow));
+}
+
+std::optional<UpdateReader::Changes> UpdateReader::readIfAdding(const QByteArray &update)
+{
+    const qsizetype separator = update.indexOf(kSeparator);
+    if (separator < 0)
+        return std::nullopt;
+    const Texts t = texts(update, separator);
+    const Text::Difference second = m_second.compare(t.secondBefore, t.secondNow);
+    const bool adds = m_secondFrom < 0 || second.dropped + second.shared == t.secondBefore.size();
+    if (!adds)
+        return std::nullopt;
+    return readTexts(update, separator, t, second);
+}
+
+UpdateReader::Changes UpdateReader::readTexts(const QByteArray &update, qsizetype separator, const Texts &t,
+                                              const Text::Difference &second)
+{
+    Changes changes{m_first.read(t.firstBefore, t.firstNow, true, m_first.compare(t.firstBefore, t.firstNow)),
+                    m_second.read(t.secondBefore, t.secondNow, false, second)};
     m_update = separator >= 0 ? update : QByteArray();
     m_secondFrom = separator >= 0 ? separator + kSeparator.size() : -1;
     return changes;
@@ -79,16 +106,28 @@ std::pair<QString, QString> UpdateReader::readWhole(QByteArrayView update)
     return {ChatMessages::forDisplay(split.first), ChatMessages::forDisplay(split.second)};
 }
 
-UpdateReader::Change UpdateReader::Text::read(QByteArrayView before, QByteArrayView now, bool flushEnd)
+UpdateReader::Text::Difference UpdateReader::Text::compare(QByteArrayView before, QByteArrayView now) const
+{
+    Difference difference;
+    difference.shared = commonPrefix(before, now);
+    if (difference.shared == before.size())
+        return difference;
+    difference.inFront = addedInFront(before, now);
+    if (difference.inFront == 0)
+        difference.dropped = droppedLines(before, now, &difference.shared);
+    return difference;
+}
+
+UpdateReader::Change UpdateReader::Text::read(QByteArrayView before, QByteArrayView now, bool flushEnd,
+                                              const Difference &difference)
 {
     Change change;
     change.oldSize = m_chars;
-    qsizetype shared = commonPrefix(before, now);
-    if (shared == before.size() && shared == now.size()) {
+    if (difference.shared == before.size() && difference.shared == now.size()) {
         change.kept = m_chars;
         return change;
     }
-    if (const qsizetype added = shared < before.size() ? addedInFront(before, now) : 0; added > 0) {
+    if (const qsizetype added = difference.inFront; added > 0) {
         // The head ends with a line break, a place to restart at; the old
         // text's places follow it.
         QList<Restart> restarts{{0, 0}};
@@ -100,7 +139,8 @@ UpdateReader::Change UpdateReader::Text::read(QByteArrayView before, QByteArrayV
         m_chars += change.head.size();
         return change;
     }
-    const qsizetype dropped = shared < before.size() ? droppedLines(before, now, &shared) : 0;
+    const qsizetype dropped = difference.dropped;
+    const qsizetype shared = difference.shared;
     // The last place to restart at, among the bytes both read the same way.
     const auto last = std::upper_bound(m_restarts.cbegin(), m_restarts.cend(), dropped + shared,
                                        [](qsizetype byte, const Restart &restart) { return byte < restart.byte; }) - 1;
@@ -122,6 +162,14 @@ UpdateReader::Change UpdateReader::Text::read(QByteArrayView before, QByteArrayV
         change.tail = decodeFrom(now, m_restarts.last(), flushEnd, &m_restarts);
     }
     m_chars = change.kept + change.tail.size();
+    return change;
+}
+
+UpdateReader::Change UpdateReader::Text::unchanged() const
+{
+    Change change;
+    change.oldSize = m_chars;
+    change.kept = m_chars;
     return change;
 }
 

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
 #include <utility>
 
 // A hub sends its whole log with every update, so each update repeats
@@ -37,6 +38,11 @@ public:
     // `update` is the whole update so far; a lead byte at its end waits for
     // its trail byte. Without "/*/" both texts are empty.
     Changes read(const QByteArray &update);
+    // The same for an update that may yet be cut short: read only when its
+    // second text adds to the last one read (whole lines may go at its
+    // front, as a hub that caps its log drops them); else nothing is read
+    // and none is given. What is shown then never shrinks to come back.
+    std::optional<Changes> readIfAdding(const QByteArray &update);
     // Forgets the last update: the next is read whole.
     void reset();
 
@@ -55,10 +61,20 @@ private:
     class Text
     {
     public:
+        // Where `now` stops reading as `before` did: whole lines dropped at
+        // the front, then the bytes both share.
+        struct Difference
+        {
+            qsizetype shared = 0;
+            qsizetype dropped = 0;
+            qsizetype inFront = 0; // bytes of lines in front of all of `before`
+        };
+        Difference compare(QByteArrayView before, QByteArrayView now) const;
         // `before` and `now` are this text's bytes in the last update and
         // in this one; `flushEnd` when the text is followed by "/*/" (a
         // lead byte at its end then stands alone).
-        Change read(QByteArrayView before, QByteArrayView now, bool flushEnd);
+        Change read(QByteArrayView before, QByteArrayView now, bool flushEnd, const Difference &difference);
+        Change unchanged() const;
         void reset();
 
     private:
@@ -71,6 +87,15 @@ private:
         QList<Restart> m_restarts{{0, 0}}; // ascending; the first is the text's start
         qsizetype m_chars = 0;
     };
+
+    // This update's two texts, and the last one's.
+    struct Texts
+    {
+        QByteArrayView firstBefore, firstNow, secondBefore, secondNow;
+    };
+    Texts texts(const QByteArray &update, qsizetype separator) const;
+    Changes readTexts(const QByteArray &update, qsizetype separator, const Texts &texts,
+                      const Text::Difference &second);
 
     QByteArray m_update;
     qsizetype m_secondFrom = -1; // where the second text began in m_update, or -1

@@ -30,6 +30,8 @@ private slots:
     void updateCutAnywhereArrivesWhole();
     void leadByteJoinsTheNextUpdate();
     void tricklingUpdateShowsEarlyAndEndsExact();
+    void updateCompleteOnceNothingMoreCanCome_data();
+    void updateCompleteOnceNothingMoreCanCome();
     void endlessStreamStaysBounded();
     void requestsThatCannotStart_data();
     void requestsThatCannotStart();
@@ -264,6 +266,54 @@ void ChatSocketTest::tricklingUpdateShowsEarlyAndEndsExact()
     }
     QTRY_COMPARE_WITH_TIMEOUT(Cp932::encode(pair.socket.getData()), bytes, 2000);
     QVERIFY2(shownAtMs.size() >= 3 && shownAtMs.first() <= 500, qPrintable(QString::number(shownAtMs.value(0))));
+}
+
+void ChatSocketTest::updateCompleteOnceNothingMoreCanCome_data()
+{
+    QTest::addColumn<QByteArrayList>("pieces");
+    QTest::addColumn<int>("pauseMs"); // between the pieces
+    QTest::addColumn<QString>("end");  // after the last piece: "" (none), "hub closes", "own close"
+    QTest::addColumn<QStringList>("events");
+    QTest::newRow("one burst") << QByteArrayList{"m/*/a"} << 0 << "" << QStringList{"data m/*/a", "complete m/*/a"};
+    QTest::newRow("cut by a lost segment")
+        << QByteArrayList{"m/*/a\r\nb", "c"} << 700 << ""
+        << QStringList{"data m/*/a\r\nb", "data m/*/a\r\nbc", "complete m/*/a\r\nbc"};
+    QTest::newRow("the next update at once") << QByteArrayList{"m/*/a", "m/*/a\r\nb"} << 200 << ""
+                                             << QStringList{"data m/*/a", "complete m/*/a", "data m/*/a\r\nb",
+                                                            "complete m/*/a\r\nb"};
+    QTest::newRow("the hub closes after its last words")
+        << QByteArrayList{"m/*/a"} << 0 << "hub closes" << QStringList{"data m/*/a", "complete m/*/a", "closed"};
+    QTest::newRow("closed before it is complete") << QByteArrayList{"m/*/a"} << 0 << "own close"
+                                                  << QStringList{"data m/*/a"};
+}
+
+void ChatSocketTest::updateCompleteOnceNothingMoreCanCome()
+{
+    QFETCH(QByteArrayList, pieces);
+    QFETCH(int, pauseMs);
+    QFETCH(QString, end);
+    QFETCH(QStringList, events);
+    ConnectedPair pair;
+    QVERIFY(pair.connect());
+    QStringList seen;
+    connect(&pair.socket, &ChatSocket::dataArrival, this, [&] { seen << "data " + pair.socket.getData(); });
+    connect(&pair.socket, &ChatSocket::updateComplete, this, [&] { seen << "complete " + pair.socket.getData(); });
+    connect(&pair.socket, &ChatSocket::closedByPeer, this, [&] { seen << "closed"; });
+    for (qsizetype i = 0; i < pieces.size(); ++i) {
+        if (i > 0)
+            QTest::qWait(pauseMs);
+        pair.peer()->write(pieces[i]);
+        pair.peer()->flush();
+    }
+    if (end == "hub closes") {
+        pair.peer()->disconnectFromHost();
+    } else if (end == "own close") {
+        QTRY_VERIFY_WITH_TIMEOUT(!seen.isEmpty(), 2000);
+        pair.socket.close();
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(seen.size(), events.size(), 3000);
+    QTest::qWait(int(UpdateAssembly::kContinuation.count()) + 300);
+    QCOMPARE(seen, events);
 }
 
 void ChatSocketTest::endlessStreamStaysBounded()

@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QMenuBar>
 #include <QScopeGuard>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <QElapsedTimer>
@@ -305,22 +306,27 @@ void ChatWindowTest::attentionWhenTheConversationChangesUnseen()
         QCOMPARE(window, m_w->window.get());
         ++requests;
     });
+    // Each update shown, and complete.
+    QSignalSpy complete(m_w->find<ChatSocket>("WSock"), &ChatSocket::updateComplete);
     auto update = [&](const QByteArray &bytes, const QString &members) {
+        complete.clear();
         m_server->sendToAll(bytes);
         QTRY_COMPARE_WITH_TIMEOUT(m_w->Text4->toPlainText(), members, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(complete.size(), 1, 3000);
     };
     m_w->window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(m_w->window.get()));
     update("a/*/line 1", "a");
+    update("a2/*/line 1\nline 2", "a2");
     QCOMPARE(requests, 0); // the user is looking
 
     QWidget elsewhere;
     elsewhere.show();
     elsewhere.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&elsewhere));
-    update("b/*/line 1\nline 2", "b");
+    update("b/*/line 1\nline 2\nline 3", "b");
     QCOMPARE(requests, 1);
-    update("c/*/line 1\nline 2", "c"); // members only: nothing new to read
+    update("c/*/line 1\nline 2\nline 3", "c"); // members only: nothing new to read
     QCOMPARE(requests, 1);
 }
 

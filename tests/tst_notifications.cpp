@@ -1,17 +1,21 @@
 // New lines reach a person who is not looking: which lines are news (a
 // table), and on Linux what a stand-in notification service on a private
 // session bus receives; on Windows the notification-area icon and balloon.
+#include "chatsocket.h"
 #include "codepage932.h"
 #include "desktopnotifier.h"
 #include "displayfield.h"
 #include "mainwindowharness.h"
 #include "newmessages.h"
 #include "testsupport.h"
+#include "updatereader.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QDialog>
 #include <QTest>
+#include <QTimer>
 
 #ifdef Q_OS_WIN
 #include <QSystemTrayIcon>
@@ -59,10 +63,14 @@ public:
     QStringList counts; // the launcher entry's "count/visible"
     QString wrongField; // the first fixed field of a Notify that was not as meant
     uint lastId = 0;
+    int notifyAnswerMs = 0; // a slow service
 
-    void invoke(const QString &action)
+    // A click on a notification: the token for raising a window comes first.
+    void invoke(uint id, const QString &token)
     {
-        m_bus.send(QDBusMessage::createSignal(kPath, kService, QStringLiteral("ActionInvoked")) << lastId << action);
+        m_bus.send(QDBusMessage::createSignal(kPath, kService, QStringLiteral("ActivationToken")) << id << token);
+        m_bus.send(QDBusMessage::createSignal(kPath, kService, QStringLiteral("ActionInvoked")) << id
+                   << QStringLiteral("default"));
     }
 
 public slots:
@@ -84,7 +92,12 @@ public slots:
             wrongField = QStringLiteral("%1 %2 %3 %4 %5").arg(app, icon, summary, actions.join(','), QString::number(timeout));
         if (replaces != 0 && replaces != lastId)
             wrongField = QStringLiteral("replaces %1, shown %2").arg(replaces).arg(lastId);
-        return lastId = replaces != 0 ? replaces : lastId + 1;
+        lastId = replaces != 0 ? replaces : lastId + 1;
+        if (notifyAnswerMs > 0) {
+            setDelayedReply(true);
+            QTimer::singleShot(notifyAnswerMs, this, [this, reply = message().createReply(lastId)] { m_bus.send(reply); });
+        }
+        return lastId;
     }
     void CloseNotification(uint id) { calls << QStringLiteral("close %1").arg(id == lastId ? "shown" : "other"); }
 
@@ -112,6 +125,9 @@ private slots:
     void unseenLinesSummedUp();
     void desktopHearsOfNewLines_data();
     void desktopHearsOfNewLines();
+    void updateCutByAPause_data();
+    void updateCutByAPause();
+    void nothingReachesTheDesktopBeforeTheWindow();
     void markupEscapedOnlyWhereRendered_data();
     void markupEscapedOnlyWhereRendered();
     void serviceMissingOrHungDelaysNothing_data();
@@ -142,46 +158,135 @@ void NotificationsTest::cleanupTestCase()
     m_bus.waitForFinished(5000);
 }
 
+namespace {
+// The window's display step and news judge, without the window: each
+// update of `steps` is first shown as it would be when cut after `cut`
+// bytes, and on from there every `step` bytes, and then whole. Returns the
+// lines told; `*fault` says where the conversation shown ever lost more
+// than whole lines at its front, or did not end as the update.
+QStringList tellNews(const QStringList &steps, qsizetype cut, qsizetype step, QString *fault)
+{
+    UpdateReader reader;
+    NewMessages::Judge judge;
+    QString shown;
+    bool lookedAt = false;
+    QStringList told;
+    judge.joined(QStringLiteral("太郎"));
+    auto apply = [&](const UpdateReader::Change &change) {
+        judge.changing(shown, change);
+        shown = change.head + shown.sliced(change.dropped, change.kept) + change.tail;
+    };
+    for (const QString &s : steps) {
+        if (s == "join") {
+            judge.joined(QStringLiteral("太郎"));
+        } else if (s == "look") {
+            lookedAt = true;
+        } else if (s.startsWith("send:")) {
+            judge.sent(s.mid(5));
+        } else if (s.startsWith("update:")) {
+            const QString conversation = s.mid(7);
+            const QByteArray bytes = Cp932::encode("太郎\r\n花子/*/" + QString(conversation).replace("\n", "\r\n"));
+            for (qsizetype at = cut; at < bytes.size(); at += step) {
+                const QString before = shown;
+                if (const auto change = reader.readIfAdding(bytes.first(at)))
+                    apply(change->second);
+                bool kept = false;
+                for (qsizetype from = 0; !kept; from = before.indexOf(u'\n', from) + 1) {
+                    kept = shown.startsWith(QStringView(before).sliced(from));
+                    if (before.indexOf(u'\n', from) < 0)
+                        break;
+                }
+                if (!kept && fault->isEmpty())
+                    *fault = QStringLiteral("cut at %1: \"%2\" became \"%3\"").arg(at).arg(before, shown);
+            }
+            apply(reader.read(bytes).second);
+            if (shown != conversation && fault->isEmpty())
+                *fault = QStringLiteral("shows \"%1\"").arg(shown);
+            told += judge.completed(shown, std::exchange(lookedAt, false));
+        }
+    }
+    return told;
+}
+} // namespace
+
 void NotificationsTest::whatIsNews_data()
 {
-    QTest::addColumn<QString>("before");
-    QTest::addColumn<QString>("after");
-    QTest::addColumn<QString>("context"); // "active", "history", "own:<text>" or ""
-    QTest::addColumn<QStringList>("announced");
+    // Steps, after joining as 太郎: "join" (again: the next update is
+    // history), "update:<text>"
+    // (a complete update's conversation), "send:<message>", "look" (the
+    // next update comes while Wispleaf is looked at).
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("told");
     const QString log = QStringLiteral("山田: おはよう\n佐藤: 会議は10時");
-    QTest::newRow("one line added") << log << log + "\n鈴木: 了解" << "" << QStringList{"鈴木: 了解"};
-    QTest::newRow("lines added after an ended line") << log + "\n" << log + "\na\nb\n" << "" << QStringList{"a", "b"};
-    QTest::newRow("oldest dropped, one added") << log << QStringLiteral("佐藤: 会議は10時\n鈴木: 了解") << ""
+    const QString u = QStringLiteral("update:");
+    QTest::newRow("one line added") << QStringList{u + log, u + log + "\n鈴木: 了解"} << QStringList{"鈴木: 了解"};
+    QTest::newRow("lines added after an ended line") << QStringList{u + log + "\n", u + log + "\na\nb\n"}
+                                                     << QStringList{"a", "b"};
+    QTest::newRow("oldest dropped, one added") << QStringList{u + log, u + "佐藤: 会議は10時\n鈴木: 了解"}
                                                << QStringList{"鈴木: 了解"};
-    QTest::newRow("the window is active") << log << log + "\nx" << "active" << QStringList();
-    QTest::newRow("the history at joining again") << log << log + "\nx" << "history" << QStringList();
-    QTest::newRow("the first conversation shown") << QString() << log << "" << QStringList();
-    QTest::newRow("the person's own line") << log << log + "\n太郎: こんにちは" << "own:こんにちは" << QStringList();
-    QTest::newRow("own line among others") << log << log + "\n太郎: こんにちは\n花子: やあ" << "own:こんにちは"
-                                           << QStringList{"花子: やあ"};
-    QTest::newRow("nothing new (a refresh)") << log << log << "" << QStringList();
-    QTest::newRow("replaced whole") << log << QStringLiteral("別の会話\nです") << "" << QStringList();
-    QTest::newRow("the last line changed") << log << log + "です" << "" << QStringList();
-    QTest::newRow("a line inside changed") << log << QStringLiteral("山田: おはよう!\n佐藤: 会議は10時\nx") << ""
+    QTest::newRow("looked at") << QStringList{u + log, "look", u + log + "\nx"} << QStringList();
+    QTest::newRow("the history at joining") << QStringList{u + log, "join", u + log + "\nx"} << QStringList();
+    QTest::newRow("joined while looking, then a line") << QStringList{"look", u + log, u + log + "\nx"}
+                                                       << QStringList{"x"};
+    QTest::newRow("joined again to the same history, then a line")
+        << QStringList{u + log, "join", u + log, u + log + "\nx"} << QStringList{"x"};
+    QTest::newRow("an empty log at joining, then a line") << QStringList{u, u + "佐藤: はじめまして"}
+                                                          << QStringList{"佐藤: はじめまして"};
+    QTest::newRow("the person's own line") << QStringList{u + log, "send:こんにちは", u + log + "\n太郎: こんにちは"}
                                            << QStringList();
-    QTest::newRow("blank lines are no news") << log << log + "\n\n\n" << "" << QStringList();
+    QTest::newRow("own line among others") << QStringList{u + log, "send:こんにちは",
+                                                          u + log + "\n太郎: こんにちは\n花子: やあ"}
+                                           << QStringList{"花子: やあ"};
+    QTest::newRow("an answer that holds the words comes first")
+        << QStringList{u + log, "send:はい", u + log + "\n花子: はい、承知しました\n太郎: はい"}
+        << QStringList{"花子: はい、承知しました"};
+    QTest::newRow("the name twice, the line that ends with the words")
+        << QStringList{u + log, "send:はい", u + log + "\n太郎: はい、太郎さん宛です\n太郎: はい"}
+        << QStringList{"太郎: はい、太郎さん宛です"};
+    QTest::newRow("someone else's line with the same words")
+        << QStringList{u + log, "send:了解", u + log + "\n花子: 了解\n太郎: 了解"} << QStringList{"花子: 了解"};
+    QTest::newRow("the words without the name") << QStringList{u + log, "send:了解", u + log + "\n花子: 了解"}
+                                                 << QStringList{"花子: 了解"};
+    QTest::newRow("two sends before the update") << QStringList{u + log, "send:a", "send:b",
+                                                                u + log + "\n太郎: a\n太郎: b"}
+                                                 << QStringList();
+    QTest::newRow("an own line that comes back later") << QStringList{u + log, "send:a", u + log + "\n花子: x",
+                                                                      u + log + "\n花子: x\n太郎: a"}
+                                                       << QStringList{"花子: x"};
+    QTest::newRow("nothing new (a refresh)") << QStringList{u + log, u + log} << QStringList();
+    QTest::newRow("replaced whole") << QStringList{u + log, u + "別の会話\nです"} << QStringList();
+    QTest::newRow("replaced whole after an append")
+        << QStringList{u + log, u + log + "\na", u + "別の会話\nです\n長い行"} << QStringList{"a"};
+    QTest::newRow("lines in front after an append")
+        << QStringList{u + log, u + log + "\na", u + "前1\n前2\n" + log + "\na"} << QStringList{"a"};
+    QTest::newRow("the last line went on") << QStringList{u + log, u + log + "です"} << QStringList();
+    QTest::newRow("a line inside changed") << QStringList{u + log, u + "山田: おはよう!\n佐藤: 会議は10時\nx"}
+                                           << QStringList();
+    QTest::newRow("a line inside went") << QStringList{u + log + "\nc", u + "山田: おはよう\nc\nd"} << QStringList();
+    QTest::newRow("blank lines are no news") << QStringList{u + log, u + log + "\n\n\n"} << QStringList();
+    QString sixty;
+    for (int i = 1; i <= 60; ++i)
+        sixty += QStringLiteral("佐藤: %1行目の話\n").arg(i);
+    QTest::newRow("a long log and one line") << QStringList{u + sixty + "end", u + sixty + "end\n鈴木: 新しい話"}
+                                             << QStringList{"鈴木: 新しい話"};
 }
 
 void NotificationsTest::whatIsNews()
 {
-    QFETCH(QString, before);
-    QFETCH(QString, after);
-    QFETCH(QString, context);
-    QFETCH(QStringList, announced);
-    const QString own = context.startsWith("own:") ? context.mid(4) : QString();
-    // As the conversation field finds it.
-    DisplayField field;
-    field.setText(before);
-    field.setText(after);
-    const NewMessages::Verdict verdict =
-        NewMessages::judge({field.addedAtEnd(), context == "active", context == "history", own});
-    QCOMPARE(verdict.lines, announced);
-    QCOMPARE(verdict.ownLineSeen, !own.isEmpty());
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, told);
+    qsizetype longest = 0;
+    for (const QString &step : steps)
+        longest = std::max(longest, Cp932::encode(step).size() + 16);
+    // Cut once anywhere, and cut at every byte.
+    for (qsizetype cut = 1; cut <= longest; ++cut) {
+        QString fault;
+        QVERIFY2(tellNews(steps, cut, longest, &fault) == told, qPrintable(QStringLiteral("cut at byte %1").arg(cut)));
+        QVERIFY2(fault.isEmpty(), qPrintable(fault));
+    }
+    QString fault;
+    QCOMPARE(tellNews(steps, 1, 1, &fault), told);
+    QVERIFY2(fault.isEmpty(), qPrintable(fault));
 }
 
 void NotificationsTest::unseenLinesSummedUp()
@@ -192,9 +297,17 @@ void NotificationsTest::unseenLinesSummedUp()
     unseen.add({"4", "5", "6", "7", "8", "9", "10", "11", "12"});
     QCOMPARE(unseen.count(), 12);
     QCOMPARE(unseen.body(), QStringLiteral("8\n9\n10\n11\n12\nほか 7 行"));
+    unseen.setEnding(QStringLiteral("Wisphub側がプログラムを閉じました"));
+    QCOMPARE(unseen.count(), 12);
+    QVERIFY(unseen.body().endsWith(QStringLiteral("ほか 7 行\nWisphub側がプログラムを閉じました")));
     unseen.clear();
-    unseen.add({"a"});
-    QCOMPARE(unseen.body(), QStringLiteral("a"));
+    // A long line ends in "…" within 200 characters, never in half a character.
+    const QString pasted = QString(198, u'x') + QStringLiteral("😀") + QString(1000000, u'y');
+    unseen.add({pasted, "a"});
+    QCOMPARE(unseen.body(), QString(198, u'x') + QStringLiteral("…\na"));
+    unseen.clear();
+    unseen.add({QString(200, u'z')});
+    QCOMPARE(unseen.body(), QString(200, u'z'));
 }
 
 namespace {
@@ -202,12 +315,12 @@ namespace {
 // background behind another window.
 struct UnseenWindow
 {
-    UnseenWindow()
+    explicit UnseenWindow(const QString &history = QStringLiteral("山田: 昔の話"))
     {
         ok = fixture.w.join(fixture.server, QStringLiteral("太郎"));
         elsewhere.show();
         ok = ok && deactivate();
-        ok = ok && update(QStringLiteral("山田: 昔の話"));
+        ok = ok && update(history);
     }
     bool deactivate()
     {
@@ -219,14 +332,21 @@ struct UnseenWindow
         fixture.w.window->activateWindow();
         return QTest::qWaitForWindowActive(fixture.w.window.get());
     }
+    // Shows an update, and waits until it is known to be complete.
     bool update(const QString &conversation, const QString &members = QStringLiteral("太郎"))
     {
+        return shown(conversation, members) && (!complete.isEmpty() || complete.wait(3000));
+    }
+    bool shown(const QString &conversation, const QString &members = QStringLiteral("太郎"))
+    {
+        complete.clear();
         fixture.server.sendToAll(Cp932::encode(members + "/*/" + conversation));
         return QTest::qWaitFor([&] { return fixture.w.Text3->text() == conversation && fixture.w.Text4->text() == members; },
                                5000);
     }
 
     WindowWithServer fixture;
+    QSignalSpy complete{fixture.w.find<ChatSocket>("WSock"), &ChatSocket::updateComplete};
     QWidget elsewhere;
     bool ok = false;
 };
@@ -234,7 +354,13 @@ struct UnseenWindow
 
 void NotificationsTest::desktopHearsOfNewLines_data()
 {
-    QTest::addColumn<QStringList>("steps"); // "update:<text>", "members:<text>", "send:<text>", "activate", "deactivate", "invoke"
+    // Steps: "update:<text>" (and wait until it is complete), "soon:<text>"
+    // (an update 100 ms after the one before), "members:<text>",
+    // "send:<text>", "activate", "deactivate", "invoke" (the person clicks
+    // the notification), "invoke-other" (another program's), "rejoin",
+    // "hub-closes", "dialog" (a modal one of its own), "child" (a window
+    // of the main window's), "slow" (the service answers Notify late), "off".
+    QTest::addColumn<QStringList>("steps");
     QTest::addColumn<QStringList>("calls");
     QTest::addColumn<QStringList>("counts");
     const QString old = QStringLiteral("山田: 昔の話");
@@ -262,8 +388,34 @@ void NotificationsTest::desktopHearsOfNewLines_data()
     QTest::newRow("the person's own line") << QStringList{"activate", "send:こんにちは", "deactivate",
                                                           "update:" + old + "\n太郎: こんにちは"}
                                            << QStringList() << QStringList();
-    QTest::newRow("joined again: the history is no news") << QStringList{"rejoin", "update:" + old + "\n佐藤: 留守中の発言"}
-                                                           << QStringList() << QStringList();
+    QTest::newRow("joined again: the history is no news")
+        << QStringList{"activate", "rejoin", "deactivate", "update:" + old + "\n佐藤: 留守中の発言"} << QStringList()
+        << QStringList();
+    QTest::newRow("joined while looking, then a line")
+        << QStringList{"activate", "rejoin", "update:" + old, "deactivate", "update:" + old + "\n佐藤: 次"}
+        << QStringList{"notify new 佐藤: 次"} << QStringList{"1/true"};
+    QTest::newRow("joined again to the same history, then a line")
+        << QStringList{"activate", "rejoin", "deactivate", "update:" + old, "update:" + old + "\n佐藤: 次"}
+        << QStringList{"notify new 佐藤: 次"} << QStringList{"1/true"};
+    QTest::newRow("an empty log at joining, then a line")
+        << QStringList{"activate", "rejoin", "deactivate", "update:", "update:佐藤: 最初"}
+        << QStringList{"notify new 佐藤: 最初"} << QStringList{"1/true"};
+    QTest::newRow("the hub closes while unseen") << QStringList{"update:" + old + "\na", "hub-closes"}
+                                                 << QStringList{"notify new a", "notify replaces a\n" + Say::serverClosed}
+                                                 << QStringList{"1/true"};
+    QTest::newRow("the hub closes while looked at") << QStringList{"activate", "hub-closes"} << QStringList()
+                                                    << QStringList();
+    QTest::newRow("another program's notification clicked") << QStringList{"update:" + old + "\na", "invoke-other"}
+                                                             << QStringList{"notify new a"} << QStringList{"1/true"};
+    QTest::newRow("a dialog of Wispleaf's looked at") << QStringList{"dialog", "update:" + old + "\na"} << QStringList()
+                                                      << QStringList();
+    QTest::newRow("the destination window looked at") << QStringList{"child", "update:" + old + "\na"} << QStringList()
+                                                      << QStringList();
+    // Slower than an update takes to be complete, so that the second
+    // notification is due while the first is not yet answered.
+    QTest::newRow("a slow notification service") << QStringList{"slow", "soon:" + old + "\na", "soon:" + old + "\na\nb"}
+                                                 << QStringList{"notify new a", "notify replaces a\nb"}
+                                                 << QStringList{"1/true", "2/true"};
     QTest::newRow("members only (a refresh)") << QStringList{"members:太郎\n花子"} << QStringList() << QStringList();
     QTest::newRow("the conversation replaced whole") << QStringList{"update:別の会話"} << QStringList() << QStringList();
     QTest::newRow("the window active") << QStringList{"activate", "update:" + old + "\na"} << QStringList()
@@ -285,10 +437,27 @@ void NotificationsTest::desktopHearsOfNewLines()
     UnseenWindow w;
     QVERIFY(w.ok);
     QString conversation = QStringLiteral("山田: 昔の話");
+    QDialog dialog;
     for (const QString &step : std::as_const(steps)) {
         if (step.startsWith("update:")) {
             conversation = step.mid(7);
             QVERIFY(w.update(conversation));
+        } else if (step.startsWith("soon:")) {
+            conversation = step.mid(5);
+            QVERIFY(w.shown(conversation));
+        } else if (step == "slow") {
+            desktop.notifyAnswerMs = 1500;
+        } else if (step == "dialog" || step == "child") {
+            if (step == "child")
+                dialog.setParent(w.fixture.w.window.get(), Qt::Dialog);
+            else
+                dialog.setModal(true);
+            dialog.show();
+            dialog.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        } else if (step == "hub-closes") {
+            w.fixture.server.client(0)->disconnectFromHost();
+            QTRY_VERIFY_WITH_TIMEOUT(w.fixture.w.Command2->isEnabled(), 5000);
         } else if (step.startsWith("members:")) {
             QVERIFY(w.update(conversation, step.mid(8)));
         } else if (step.startsWith("send:")) {
@@ -307,17 +476,81 @@ void NotificationsTest::desktopHearsOfNewLines()
         } else if (step == "off") {
             w.fixture.w.window->setNotificationsEnabled(false);
         } else if (step == "invoke") {
-            desktop.invoke(QStringLiteral("default"));
+            qunsetenv("XDG_ACTIVATION_TOKEN");
+            desktop.invoke(desktop.lastId, QStringLiteral("token-of-this-click"));
             QVERIFY(QTest::qWaitForWindowActive(w.fixture.w.window.get()));
+            // What a Wayland compositor asks for before it raises a window.
+            QCOMPARE(qgetenv("XDG_ACTIVATION_TOKEN"), QByteArray("token-of-this-click"));
+        } else if (step == "invoke-other") {
+            desktop.invoke(desktop.lastId + 7, QStringLiteral("another-program"));
+            QTest::qWait(300);
+            QVERIFY(!w.fixture.w.window->isActiveWindow());
         }
         QTest::qWait(100); // the bus answers
     }
-    QTRY_COMPARE_WITH_TIMEOUT(desktop.calls, calls, 2000);
+    QTRY_COMPARE_WITH_TIMEOUT(desktop.calls, calls, 4000);
     QTRY_COMPARE_WITH_TIMEOUT(desktop.counts, counts, 2000);
     QTest::qWait(200);
     QCOMPARE(desktop.calls, calls); // and nothing more
     QVERIFY2(desktop.wrongField.isEmpty(), qPrintable(desktop.wrongField));
 #endif
+}
+
+void NotificationsTest::updateCutByAPause_data()
+{
+    QTest::addColumn<QString>("cutBefore"); // the update is cut just before this text
+    QTest::newRow("among the lines read before") << QStringLiteral("佐藤: 30行目");
+    QTest::newRow("at the end of one of them") << QStringLiteral("\r\n佐藤: 31行目");
+    QTest::newRow("before the new line") << QStringLiteral("\r\n鈴木: 新しい話");
+    QTest::newRow("inside the new line") << QStringLiteral("新しい話");
+}
+
+void NotificationsTest::updateCutByAPause()
+{
+#ifdef Q_OS_WIN
+    QSKIP("the freedesktop notification service is Linux's");
+#else
+    // A segment lost on the LAN: the hub's update comes in two parts.
+    QFETCH(QString, cutBefore);
+    StandInDesktop desktop(m_address);
+    QVERIFY(desktop.serve());
+    QStringList lines;
+    for (int i = 1; i <= 60; ++i)
+        lines << QStringLiteral("佐藤: %1行目の話です").arg(i);
+    const QString read = lines.join(u'\n');
+    UnseenWindow w(read);
+    QVERIFY(w.ok);
+    const QByteArray update = Cp932::encode(QStringLiteral("太郎/*/") + lines.join("\r\n") + "\r\n鈴木: 新しい話");
+    const qsizetype cut = update.lastIndexOf(Cp932::encode(cutBefore));
+    QVERIFY(cut > 0);
+    QTcpSocket *hub = w.fixture.server.client(0);
+    hub->write(update.first(cut));
+    QElapsedTimer pause;
+    pause.start();
+    while (pause.elapsed() < 700) {
+        QTest::qWait(20);
+        QVERIFY2(w.fixture.w.Text3->text().startsWith(read), qPrintable(w.fixture.w.Text3->text().right(40)));
+    }
+    hub->write(update.sliced(cut));
+    QTRY_COMPARE_WITH_TIMEOUT(w.fixture.w.Text3->text(), read + QStringLiteral("\n鈴木: 新しい話"), 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(desktop.calls, QStringList{"notify new 鈴木: 新しい話"}, 3000);
+    QTest::qWait(1500);
+    QCOMPARE(desktop.calls, QStringList{"notify new 鈴木: 新しい話"});
+    QCOMPARE(desktop.counts, QStringList{"1/true"});
+#endif
+}
+
+void NotificationsTest::nothingReachesTheDesktopBeforeTheWindow()
+{
+    // With --no-notifications no notification-area icon ever shows.
+    form1 window;
+    QVERIFY(!window.findChild<DesktopNotifier *>());
+    window.setNotificationsEnabled(false);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(!window.findChild<DesktopNotifier *>());
+    window.setNotificationsEnabled(true);
+    QVERIFY(window.findChild<DesktopNotifier *>());
 }
 
 void NotificationsTest::markupEscapedOnlyWhereRendered_data()
@@ -374,8 +607,11 @@ void NotificationsTest::serviceMissingOrHungDelaysNothing()
     for (int i = 1; i <= 3; ++i) {
         QElapsedTimer shown;
         shown.start();
-        QVERIFY(w.update(QStringLiteral("山田: 昔の話\n") + QStringList{"a", "b", "c"}.mid(0, i).join('\n')));
+        QVERIFY(w.shown(QStringLiteral("山田: 昔の話\n") + QStringList{"a", "b", "c"}.mid(0, i).join('\n')));
         QVERIFY2(shown.elapsed() < 1000, qPrintable(QString::number(shown.elapsed())));
+        // and told once complete, again without delay
+        QVERIFY(w.complete.wait(3000));
+        QVERIFY2(shown.elapsed() < 2000, qPrintable(QString::number(shown.elapsed())));
     }
     QCOMPARE(attention, 3);
     QVERIFY(boxes.seen().isEmpty());
