@@ -376,12 +376,14 @@ void form1::ConnectToServer()
     // destination window may delete a record during the wait.
     QList<PCIPRecord> records;
     qint64 fileSize = 0;
+    QString notice;
     {
         PcipFile file;
         if (!file.open()) {
             trap(file.errorString());
         } else {
             fileSize = file.size();
+            notice = file.notice();
             if (!file.readAll(&records))
                 trap(file.errorString());
         }
@@ -428,6 +430,8 @@ void form1::ConnectToServer()
         Command2->setEnabled(true);
         SB->setSimpleText(failureText);
     }
+    if (!notice.isEmpty())
+        SB->setSimpleText(SB->simpleText() + QStringLiteral("（%1）").arg(notice));
     if (!connected && !connectError)
         MessageBoxes::warn(this, QStringLiteral("Wispleaf(接続できませんでした)"),
                            QStringLiteral("接続先の設定を確認してください"));

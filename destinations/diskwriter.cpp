@@ -68,14 +68,14 @@ DiskWriter::Outcome DiskWriter::replace(const QString &path, const QByteArray &b
     return Outcome::Written;
 }
 
-bool DiskWriter::overwrite(const QString &path, const QByteArray &bytes, QString *error)
+DiskWriter::Outcome DiskWriter::overwrite(const QString &path, const QByteArray &bytes, QString *error)
 {
     QFile file(path);
+    const bool opened = file.open(QIODevice::ReadWrite);
     // The size is checked too: Qt can report a short write as a whole one.
-    const bool written = file.open(QIODevice::ReadWrite) && file.write(bytes) == bytes.size()
-                         && file.resize(bytes.size()) && file.flush() && file.size() == bytes.size()
-                         && syncToDisk(file);
+    const bool written = opened && file.write(bytes) == bytes.size() && file.resize(bytes.size()) && file.flush()
+                         && file.size() == bytes.size() && syncToDisk(file);
     if (!written && error)
         *error = file.errorString();
-    return written;
+    return written ? Outcome::Written : opened ? Outcome::Failed : Outcome::Untouched;
 }

@@ -9,7 +9,7 @@
 class DiskWriter
 {
 public:
-    enum class Outcome { Written, CannotCreate, Failed };
+    enum class Outcome { Written, CannotCreate, Untouched, Failed };
 
     DiskWriter() = default;
     virtual ~DiskWriter() = default;
@@ -22,8 +22,9 @@ public:
     // takes no new file; never falls back to writing over the old one.
     virtual Outcome replace(const QString &path, const QByteArray &bytes, QString *error);
     // Straight over the existing file, then cut to the new length and
-    // synced: a cut short leaves it torn.
-    virtual bool overwrite(const QString &path, const QByteArray &bytes, QString *error);
+    // synced: a cut short leaves it torn (Failed). Untouched when the file
+    // could not even be opened: it is as it was.
+    virtual Outcome overwrite(const QString &path, const QByteArray &bytes, QString *error);
 
     static DiskWriter &system();
 };

@@ -177,6 +177,8 @@ void Form2::FillList()
     }
     file.close();
     m_rows->setRecords(std::move(records));
+    if (!file.notice().isEmpty())
+        showFileError(file.notice());
 }
 
 void Form2::ListView1_ItemClick(int row)

@@ -10,7 +10,11 @@
 
 namespace {
 constexpr char kMagic[] = "Wispleaf rewrite journal 1\n";
+// A journal that puts old content back: the file's state as the failed
+// write left it follows the content.
+constexpr char kPutBackMagic[] = "Wispleaf rewrite journal 2\n";
 constexpr qsizetype kDigestSize = 32;
+constexpr qsizetype kStateSize = 8 + 8 + kDigestSize;
 
 QByteArray digest(const QByteArray &content)
 {
@@ -61,16 +65,21 @@ bool InPlaceRewrite::run(const QByteArray &content, QString *error)
     }
     if (!writeJournal(content, error))
         return false;
-    if (m_writer.overwrite(m_path, content, &why)) {
+    const DiskWriter::Outcome written = m_writer.overwrite(m_path, content, &why);
+    if (written == DiskWriter::Outcome::Written) {
         QFile::remove(m_journal);
         return true;
     }
     if (error)
         *error = QStringLiteral("「%1」に書き込めません（%2）").arg(m_path, why);
-    // Reported as failed, so the file must end as it was.
-    if (m_writer.overwrite(m_path, before, nullptr)) {
+    // Reported as failed, so the file must end as it was. Not opened, it is.
+    if (written == DiskWriter::Outcome::Untouched
+        || m_writer.overwrite(m_path, before, nullptr) == DiskWriter::Outcome::Written) {
         QFile::remove(m_journal);
-    } else if (!writeJournal(before, nullptr)) {
+        return false;
+    }
+    const FileState left = stateNow();
+    if (!writeJournal(before, &left, nullptr)) {
         // Neither: the file may be torn, and nothing the user was told
         // failed may be applied later.
         QFile::remove(m_journal);
@@ -82,11 +91,38 @@ bool InPlaceRewrite::run(const QByteArray &content, QString *error)
 
 bool InPlaceRewrite::writeJournal(const QByteArray &content, QString *error)
 {
+    return writeJournal(content, nullptr, error);
+}
+
+bool InPlaceRewrite::FileState::operator==(const FileState &other) const
+{
+    return size == other.size && modifiedMs == other.modifiedMs
+           && (digest.isEmpty() || other.digest.isEmpty() || digest == other.digest);
+}
+
+InPlaceRewrite::FileState InPlaceRewrite::stateNow() const
+{
+    const QFileInfo info(m_path);
+    FileState state{info.exists() ? info.size() : -1, info.lastModified().toMSecsSinceEpoch(), {}};
+    QByteArray bytes;
+    if (readWhole(m_path, &bytes, nullptr))
+        state.digest = digest(bytes);
+    return state;
+}
+
+bool InPlaceRewrite::writeJournal(const QByteArray &content, const FileState *left, QString *error)
+{
     QDir().mkpath(QFileInfo(m_journal).absolutePath());
-    QByteArray bytes = kMagic;
+    QByteArray bytes = left ? kPutBackMagic : kMagic;
     bytes += m_path.toUtf8() + '\n';
     QDataStream(&bytes, QIODevice::Append) << qint64(content.size());
     bytes += content + digest(content);
+    if (left) {
+        QByteArray state;
+        QDataStream(&state, QIODevice::WriteOnly) << left->size << left->modifiedMs;
+        state += left->digest.isEmpty() ? QByteArray(kDigestSize, '\0') : left->digest;
+        bytes += state + digest(state);
+    }
     // Complete and on disk before the file is touched.
     QString why;
     if (m_writer.replace(m_journal, bytes, &why) != DiskWriter::Outcome::Written) {
@@ -97,7 +133,7 @@ bool InPlaceRewrite::writeJournal(const QByteArray &content, QString *error)
     return true;
 }
 
-bool InPlaceRewrite::finishUnfinished(QString *error)
+bool InPlaceRewrite::finishUnfinished(QString *error, QString *notice)
 {
     // A folder where the journal should be counts as a journal that cannot
     // be read.
@@ -111,18 +147,38 @@ bool InPlaceRewrite::finishUnfinished(QString *error)
                          .arg(QDir::toNativeSeparators(m_journal), why, QDir::toNativeSeparators(m_path));
         return false;
     }
-    const QByteArray head = QByteArray(kMagic) + m_path.toUtf8() + '\n';
+    const bool putBack = bytes.startsWith(kPutBackMagic);
+    const QByteArray head = QByteArray(putBack ? kPutBackMagic : kMagic) + m_path.toUtf8() + '\n';
     const qsizetype at = head.size() + 8;
+    const qsizetype trailer = kDigestSize + (putBack ? kStateSize + kDigestSize : 0);
     qint64 size = -1;
-    if (bytes.startsWith(head) && bytes.size() >= at)
+    if (bytes.startsWith(head) && bytes.size() >= at + trailer)
         QDataStream(bytes.mid(head.size(), 8)) >> size;
-    if (size < 0 || bytes.size() != at + size + kDigestSize
-        || digest(bytes.mid(at, size)) != bytes.right(kDigestSize)) {
+    // Compared without adding to the size read: it may be anything.
+    const bool complete = size >= 0 && size == bytes.size() - at - trailer
+                          && digest(bytes.mid(at, size)) == bytes.mid(at + size, kDigestSize);
+    const QByteArray state = complete && putBack ? bytes.mid(at + size + kDigestSize, kStateSize) : QByteArray();
+    if (!complete || (putBack && digest(state) != bytes.right(kDigestSize))) {
         // Never complete: the file itself was not touched.
         QFile::remove(m_journal);
         return true;
     }
-    if (!m_writer.overwrite(m_path, bytes.mid(at, size), &why)) {
+    if (putBack) {
+        FileState left;
+        QDataStream(state) >> left.size >> left.modifiedMs;
+        left.digest = state.right(kDigestSize);
+        if (left.digest == QByteArray(kDigestSize, '\0'))
+            left.digest.clear();
+        if (!(left == stateNow())) {
+            // Someone wrote the list since: theirs stays.
+            QFile::remove(m_journal);
+            if (notice)
+                *notice = QStringLiteral("前回書き込めなかった「%1」は、その後ほかで変更されていたため、そのままにしました")
+                              .arg(QDir::toNativeSeparators(m_path));
+            return true;
+        }
+    }
+    if (m_writer.overwrite(m_path, bytes.mid(at, size), &why) != DiskWriter::Outcome::Written) {
         if (error)
             *error = QStringLiteral("「%1」に書き込めません（%2）").arg(m_path, why);
         return false;

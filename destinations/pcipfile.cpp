@@ -17,7 +17,7 @@ bool PcipFile::open()
 {
     // A rewrite in place that was cut short is finished first.
     QString unfinished;
-    if (!InPlaceRewrite(m_file.fileName()).finishUnfinished(&unfinished)) {
+    if (!InPlaceRewrite(m_file.fileName()).finishUnfinished(&unfinished, &m_notice)) {
         m_error = unfinished;
         return false;
     }
@@ -122,6 +122,7 @@ bool PcipFile::replaceAll(const QString &path, const QByteArray &records, QStrin
             *error = QStringLiteral("「%1」を書き換えられません（%2）").arg(path, why);
         return false;
     }
+    case DiskWriter::Outcome::Untouched: // not one of replace()'s
     case DiskWriter::Outcome::Failed:
         break;
     }

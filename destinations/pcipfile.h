@@ -42,6 +42,9 @@ public:
 
     // Description of the last failure, for the user.
     QString errorString() const { return m_error; }
+    // What the user should know of an opening that went well: a failed
+    // rewrite that was not put back, as the list had changed since.
+    QString notice() const { return m_notice; }
 
     // Replaces the whole file with the given records (whole 37-byte records,
     // written as they are) atomically: either the old list or the complete
@@ -56,4 +59,5 @@ private:
 
     QFile m_file;
     QString m_error;
+    QString m_notice;
 };

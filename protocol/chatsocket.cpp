@@ -76,9 +76,9 @@ bool ChatSocket::connectToRemote(QString *errorText)
 void ChatSocket::onConnected()
 {
     m_wasConnected = true;
-    m_descriptor = m_socket->socketDescriptor();
+    m_descriptor = SocketLiveness::keepHandle(m_socket->socketDescriptor());
     SocketLiveness::forgetCloseReport(m_descriptor);
-    m_lastHubDataMs = nowMs();
+    m_unansweredSinceMs = -1;
     QString problem;
     if (!SocketLiveness::apply(m_socket->socketDescriptor(), &problem))
         qWarning("Wispleaf: a vanished hub may go unnoticed: %s", qPrintable(problem));
@@ -100,6 +100,8 @@ bool ChatSocket::sendData(const QString &text, QString *errorText, const QString
         return false;
     }
     m_streamEnd += bytes.size();
+    if (m_unansweredSinceMs < 0)
+        m_unansweredSinceMs = nowMs();
     if (!userText.isEmpty()) {
         m_sent.add(userText, m_streamEnd, nowMs());
         m_ackPoll.start();
@@ -159,7 +161,7 @@ void ChatSocket::gather()
     m_burst.resize(at + available);
     m_burst.resize(at + std::max<qint64>(0, m_socket->read(m_burst.data() + at, available)));
     m_sent.hubDataArrived();
-    m_lastHubDataMs = m_burstLastMs;
+    m_unansweredSinceMs = -1;
 }
 
 void ChatSocket::endBurst()
@@ -236,6 +238,8 @@ void ChatSocket::close()
     m_unsettled = false;
     m_burst.clear();
     m_assembly.clear();
+    // Our own handle first: on Linux it would keep the connection open.
+    SocketLiveness::releaseHandle(std::exchange(m_descriptor, -1));
     // Cut the wires first: abort() would otherwise report our own close.
     disconnect(socket, nullptr, this, nullptr);
     socket->abort();
@@ -249,7 +253,8 @@ bool ChatSocket::isConnected() const
 
 ConnectionEnding::Report ChatSocket::endReport(QAbstractSocket::SocketError error) const
 {
-    return {error, SocketLiveness::closeReport(m_descriptor), m_wasConnected, nowMs() - m_lastHubDataMs};
+    return {error, SocketLiveness::closeReport(m_descriptor), m_wasConnected,
+            m_unansweredSinceMs < 0 ? 0 : nowMs() - m_unansweredSinceMs};
 }
 
 void ChatSocket::onError()
@@ -273,12 +278,14 @@ void ChatSocket::reportEnd(QAbstractSocket::SocketError error)
     m_endReported = true;
     using ConnectionEnding::Meaning;
     const Meaning meaning = ConnectionEnding::meaning(endReport(error));
-    const bool byHub = meaning == Meaning::ClosedByHub;
+    const bool byHub = meaning == Meaning::ClosedByHub || meaning == Meaning::ResetByHub;
     // What the hub may not have: a last look at what it acknowledged,
-    // while the socket is still there to ask.
-    m_sent.connectionEnded(byHub ? SentMessages::End::ClosedByPeer : SentMessages::End::Failed,
-                           byHub ? SentMessages::kCannotTell : SocketLiveness::unacknowledgedBytes(m_socket->socketDescriptor()),
-                           m_handedToSystem);
+    // through the handle that is still ours.
+    const SentMessages::End end = meaning == Meaning::ClosedByHub  ? SentMessages::End::ClosedByPeer
+                                  : meaning == Meaning::ResetByHub ? SentMessages::End::ResetByPeer
+                                                                   : SentMessages::End::Failed;
+    m_sent.connectionEnded(end, SocketLiveness::unacknowledgedBytes(m_descriptor), m_handedToSystem);
+    SocketLiveness::releaseHandle(std::exchange(m_descriptor, -1));
     const QString words = ConnectionEnding::words(meaning, m_socket->errorString());
     if (!deliverBeforeEnd())
         return;

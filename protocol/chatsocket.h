@@ -135,6 +135,6 @@ private:
     bool m_endReported = false;
     bool m_unsettled = false;   // an update was delivered, not yet called complete
     bool m_wasConnected = false;
-    qintptr m_descriptor = -1;   // kept: Qt forgets it before reporting a close
-    qint64 m_lastHubDataMs = 0; // or when the connection was made
+    qintptr m_descriptor = -1;       // our own handle (SocketLiveness::keepHandle), until the end is read
+    qint64 m_unansweredSinceMs = -1; // the first send since the hub last sent anything
 };

@@ -8,11 +8,17 @@
 namespace ConnectionEnding {
 
 namespace {
-// An abort counts as the hub's silence only once the connection has been
-// quiet for as long as the liveness checks take at the least.
-constexpr qint64 kQuietBeforeGivingUpMs =
-    std::chrono::duration_cast<std::chrono::milliseconds>(std::min<std::chrono::seconds>(SocketLiveness::kIdle, SocketLiveness::kUnacknowledgedLimit))
-        .count();
+// Windows reports a connection its retransmissions gave up on now as timed
+// out, now as aborted, as it reports an abort of its own. An abort counts as
+// the hub's silence only when a send has waited 10 s for the hub's answer:
+// the retransmissions give up no sooner (15 s where TCP_MAXRT sets
+// SocketLiveness::kUnacknowledgedLimit, five retransmissions, 13 s or more,
+// where it is missing). In an idle chat nothing waits, so a local abort
+// there is never taken for the hub's silence (keep-alive probes that go
+// unanswered are reported as a network reset instead).
+constexpr qint64 kUnansweredBeforeGivingUpMs = 10000;
+static_assert(kUnansweredBeforeGivingUpMs
+              <= std::chrono::duration_cast<std::chrono::milliseconds>(SocketLiveness::kUnacknowledgedLimit).count());
 
 // What the system's code of a close says, where Qt saw only a close.
 Meaning fromSystemCode(const Report &report, Meaning otherwise)
@@ -21,12 +27,12 @@ Meaning fromSystemCode(const Report &report, Meaning otherwise)
     case 0:
         return otherwise;
     case kWsaConnReset:
-        return Meaning::ClosedByHub;
+        return Meaning::ResetByHub;
     case kWsaTimedOut:
     case kWsaNetReset:
         return Meaning::HubStoppedAnswering;
     case kWsaConnAborted:
-        return report.quietMs >= kQuietBeforeGivingUpMs ? Meaning::HubStoppedAnswering : Meaning::Other;
+        return report.unansweredMs >= kUnansweredBeforeGivingUpMs ? Meaning::HubStoppedAnswering : Meaning::Other;
     default:
         return Meaning::Other;
     }
@@ -55,6 +61,7 @@ QString words(Meaning meaning, const QString &systemText)
 {
     switch (meaning) {
     case Meaning::ClosedByHub:
+    case Meaning::ResetByHub:
         return QStringLiteral("Wisphub側がプログラムを閉じました");
     case Meaning::HubStoppedAnswering:
         return QStringLiteral("Wisphubから応答がなくなりました");

@@ -5,11 +5,12 @@
 
 // How a chat connection ended, from what the socket reports, and the words
 // the status bar shows for it: one table for Linux and Windows. A hub that
-// closes or resets its side "closed the program"; a hub whose PC no
-// longer answers (keep-alive probes or retransmissions unanswered) "stopped
-// answering", however the system reports it. Windows reports a connection
-// it gave up on to Qt like a close by the peer: the system's own code of
-// that close tells them apart.
+// closes or resets its side "closed the program" (a reset: with data its
+// program never read); a hub whose PC no longer answers (keep-alive probes
+// or retransmissions unanswered) "stopped answering", however the system
+// reports it. Qt reports a reset, and on Windows a connection the system
+// gave up on, like a close by the peer: the system's own code of that
+// close (SocketLiveness::closeReport) tells them apart.
 namespace ConnectionEnding {
 
 // Windows' codes for how a connection ended (Wine gives the same).
@@ -23,10 +24,19 @@ struct Report
     QAbstractSocket::SocketError error = QAbstractSocket::UnknownSocketError; // as Qt reports it
     int systemCode = 0;        // the system's code of the close, 0: in order or not known
     bool wasConnected = false; // established before it ended
-    qint64 quietMs = 0;        // since the hub last sent anything
+    qint64 unansweredMs = 0;   // since the first send the hub has not answered yet; 0: none waits
 };
 
-enum class Meaning { ClosedByHub, HubStoppedAnswering, Refused, HostNotFound, ConnectTimedOut, NetworkError, Other };
+enum class Meaning {
+    ClosedByHub,
+    ResetByHub,
+    HubStoppedAnswering,
+    Refused,
+    HostNotFound,
+    ConnectTimedOut,
+    NetworkError,
+    Other
+};
 
 Meaning meaning(const Report &report);
 // The status words; systemText names a failure the table does not.

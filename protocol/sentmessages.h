@@ -10,7 +10,13 @@
 // user instead of losing them, and one the server had is never sent twice.
 //
 // Which messages come back when the connection ends:
-//   the hub closed (or reset) its side       none: it was there to read them
+//   the hub closed its side in order         none: its program read them all
+//                                            (a program that closes with
+//                                            data unread resets instead)
+//   the hub reset its side                   those not followed by data from
+//                                            the hub: acknowledged or not,
+//                                            its program may never have
+//                                            read them
 //   an error, the system tells what is       those beyond the acknowledged
 //     unacknowledged (zero included)         part of the stream
 //   an error, the system cannot tell         those not followed by data
@@ -19,11 +25,12 @@
 class SentMessages final
 {
 public:
-    enum class End { ClosedByPeer, Failed };
+    enum class End { ClosedByPeer, ResetByPeer, Failed };
     static constexpr qint64 kCannotTell = -1;
 
     void add(const QString &userText, qint64 streamEnd, qint64 sentAtMs);
-    // The peer has acknowledged the stream up to `offset`.
+    // The peer's system has acknowledged the stream up to `offset` (its
+    // program may still never read it).
     void acknowledgedUpTo(qint64 offset);
     // Where the system cannot tell what was acknowledged: messages sent
     // before `ms` count as received (a connection that had lost them would
@@ -47,7 +54,9 @@ private:
         QString text;
         qint64 streamEnd;
         qint64 sentAtMs;
+        bool acknowledged = false; // by the system, or old enough to count so
         bool followedByHubData = false;
     };
+    void forgetSafe();
     QList<Sent> m_sent;
 };

@@ -1,5 +1,7 @@
 #include "socketliveness.h"
 
+#include "connectionending.h"
+
 #ifdef Q_OS_WIN
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
@@ -10,6 +12,8 @@
 #else
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 #include <linux/sockios.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -147,12 +151,35 @@ void forgetCloseReport(qintptr socketDescriptor)
 {
     closeReports().codes.remove(socketDescriptor);
 }
+qintptr keepHandle(qintptr socketDescriptor)
+{
+    return socketDescriptor;
+}
+
+void releaseHandle(qintptr) {}
 #else
+qintptr keepHandle(qintptr socketDescriptor)
+{
+    return socketDescriptor < 0 ? -1 : ::fcntl(int(socketDescriptor), F_DUPFD_CLOEXEC, 0);
+}
+
+void releaseHandle(qintptr handle)
+{
+    if (handle >= 0)
+        ::close(int(handle));
+}
+
 void watchCloseReports() {}
 
-int closeReport(qintptr)
+int closeReport(qintptr handle)
 {
-    return 0;
+    // A close in order leaves our side waiting to close (CLOSE_WAIT); a
+    // reset ends the connection at once.
+    tcp_info info = {};
+    socklen_t size = sizeof info;
+    if (handle < 0 || getsockopt(int(handle), IPPROTO_TCP, TCP_INFO, &info, &size) != 0)
+        return 0;
+    return info.tcpi_state == TCP_CLOSE ? ConnectionEnding::kWsaConnReset : 0;
 }
 
 void forgetCloseReport(qintptr) {}

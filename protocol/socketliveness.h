@@ -29,15 +29,25 @@ bool apply(qintptr socketDescriptor, QString *errorText = nullptr);
 // where the platform cannot tell.
 qint64 unacknowledgedBytes(qintptr socketDescriptor);
 
-// Windows reports a connection it gave up on (probes or retransmissions
-// unanswered) to Qt as if the peer had closed it; the system's own code
-// comes with its close notification. watchCloseReports() keeps those codes
-// (once per process, with an application object); closeReport() gives a
-// socket's, 0 when it closed in order or nothing is known (always so
-// elsewhere, where Qt reports such an end as an error of its own).
-// forgetCloseReport() drops what an earlier socket with the same handle left.
+// A handle of our own on a connected socket, taken when it connects: Qt
+// closes its descriptor before it reports the end, and the number may then
+// be another socket's or file's. Linux: a duplicate, which keeps the
+// connection open until it is released; Windows: Qt's handle, whose close
+// code is kept by watchCloseReports(). Release it as soon as the end is read.
+qintptr keepHandle(qintptr socketDescriptor);
+void releaseHandle(qintptr handle);
+
+// Qt reports a reset by the peer, and on Windows a connection the system
+// gave up on (probes or retransmissions unanswered), as if the peer had
+// closed it. closeReport() gives the system's own code of the close, in
+// Windows' terms on both platforms (kWsaConnReset for a reset), 0 when it
+// closed in order or nothing is known. Windows sends the code with its
+// close notification: watchCloseReports() keeps those (once per process,
+// with an application object), and forgetCloseReport() drops what an
+// earlier socket with the same handle left. Linux reads the state of the
+// handle kept.
 void watchCloseReports();
-int closeReport(qintptr socketDescriptor);
-void forgetCloseReport(qintptr socketDescriptor);
+int closeReport(qintptr handle);
+void forgetCloseReport(qintptr handle);
 
 } // namespace SocketLiveness

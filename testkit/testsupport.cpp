@@ -9,9 +9,12 @@
 #include <QTest>
 
 #ifdef Q_OS_WIN
+#include <winsock2.h>
 #include <qt_windows.h>
 #else
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #endif
 
 ScopedWorkDir::ScopedWorkDir()
@@ -161,4 +164,37 @@ double processCpuSeconds()
     return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
            + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 #endif
+}
+
+StuckHub::StuckHub()
+{
+    listen(QHostAddress::LocalHost);
+}
+
+void StuckHub::incomingConnection(qintptr descriptor)
+{
+    // Kept as the bare socket: no notifier ever reads from it.
+    if (m_descriptor < 0)
+        m_descriptor = descriptor;
+}
+
+bool StuckHub::send(const QByteArray &bytes)
+{
+#ifdef Q_OS_WIN
+    return m_descriptor >= 0 && ::send(SOCKET(m_descriptor), bytes.constData(), int(bytes.size()), 0) == bytes.size();
+#else
+    return m_descriptor >= 0 && ::send(int(m_descriptor), bytes.constData(), size_t(bytes.size()), 0) == bytes.size();
+#endif
+}
+
+void StuckHub::kill()
+{
+    if (m_descriptor < 0)
+        return;
+#ifdef Q_OS_WIN
+    ::closesocket(SOCKET(m_descriptor));
+#else
+    ::close(int(m_descriptor));
+#endif
+    m_descriptor = -1;
 }

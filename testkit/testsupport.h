@@ -86,6 +86,26 @@ private:
     QList<QByteArray> m_received;
 };
 
+// A hub program that hangs after the entry: it answers through send(),
+// reads nothing more, and kill() ends it as the system ends a killed
+// program's connection, with a reset while data sent to it lies unread.
+class StuckHub final : public QTcpServer
+{
+    Q_OBJECT
+public:
+    StuckHub();
+    ~StuckHub() override { kill(); }
+    bool hasConnection() const { return m_descriptor >= 0; }
+    bool send(const QByteArray &bytes);
+    void kill();
+
+protected:
+    void incomingConnection(qintptr descriptor) override;
+
+private:
+    qintptr m_descriptor = -1;
+};
+
 // A listening socket that never answers: its accept queue is full and it
 // accepts nothing, so a new connection attempt stays pending.
 class UnansweredListener final

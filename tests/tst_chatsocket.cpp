@@ -80,10 +80,15 @@ void ChatSocketTest::endOfConnection_data()
     QTest::addColumn<int>("closes"); // notifications of the peer's close
     QTest::addColumn<int>("errors");
     QTest::addColumn<QString>("data"); // what getData() gives afterwards
-    QTest::newRow("the peer closes after last words") << "peer closes" << 1 << 0 << "last words";
-    QTest::newRow("the peer resets") << "peer resets" << 1 << 0 << "";
-    QTest::newRow("our own close is silent") << "own close" << 0 << 0 << "";
-    QTest::newRow("refused") << "refused" << 0 << 1 << "";
+    QTest::addColumn<QStringList>("givenBack"); // of the message "hi", sent first
+    // It read the message: an orderly close.
+    QTest::newRow("the peer closes after last words") << "peer closes" << 1 << 0 << "last words" << QStringList();
+    // Its program never read it (the system may have acknowledged it).
+    QTest::newRow("the peer resets") << "peer resets" << 1 << 0 << "" << QStringList{"hi"};
+    QTest::newRow("the peer resets after answering it") << "peer answers, resets" << 1 << 0 << "m/*/hi"
+                                                        << QStringList();
+    QTest::newRow("our own close is silent") << "own close" << 0 << 0 << "" << QStringList();
+    QTest::newRow("refused") << "refused" << 0 << 1 << "" << QStringList();
 }
 
 void ChatSocketTest::endOfConnection()
@@ -92,9 +97,10 @@ void ChatSocketTest::endOfConnection()
     QFETCH(int, closes);
     QFETCH(int, errors);
     QFETCH(QString, data);
+    QFETCH(QStringList, givenBack);
     if (how == "refused" && runningUnderWine())
         QSKIP("Wine never reports a refused non-blocking connect to Qt (Windows does, after about 2 s)");
-    if (how == "peer resets" && runningUnderWine())
+    if (how.contains("resets") && runningUnderWine())
         QSKIP("Wine closes a socket with linger off without a reset most of the time (4 of 6 runs); the reset's "
               "code is a row of endingInWords");
     ConnectedPair pair;
@@ -103,13 +109,21 @@ void ChatSocketTest::endOfConnection()
     } else {
         QVERIFY(pair.connect());
     }
+    if (how.contains("resets")) {
+        QVERIFY(pair.socket.sendData(QStringLiteral("NormalTelhi/*/~x"), nullptr, QStringLiteral("hi")));
+        QTRY_COMPARE_WITH_TIMEOUT(pair.server.received(0), QByteArray("NormalTelhi/*/~x"), 5000);
+        if (how.contains("answers")) {
+            pair.peer()->write("m/*/hi");
+            QVERIFY(pair.spies.data.wait(5000));
+        }
+    }
     if (how == "peer closes") {
         // The hub read this message: it must not come back at the close.
         QVERIFY(pair.socket.sendData(QStringLiteral("NormalTelhi/*/~x"), nullptr, QStringLiteral("hi")));
         QTRY_COMPARE_WITH_TIMEOUT(pair.server.received(0), QByteArray("NormalTelhi/*/~x"), 5000);
         pair.peer()->write("last words");
         pair.peer()->disconnectFromHost();
-    } else if (how == "peer resets") {
+    } else if (how.contains("resets")) {
         // Linger off: the close sends a reset instead of a FIN.
         const linger now{1, 0};
         QVERIFY(setsockopt(pair.peer()->socketDescriptor(), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char *>(&now),
@@ -127,7 +141,7 @@ void ChatSocketTest::endOfConnection()
     QCOMPARE(pair.socket.getData(), data);
     QCOMPARE(pair.spies.data.isEmpty(), data.isEmpty());
     QVERIFY(!pair.socket.isConnected());
-    QCOMPARE(pair.socket.takeUndelivered(), QStringList());
+    QCOMPARE(pair.socket.takeUndelivered(), givenBack);
 }
 
 void ChatSocketTest::messagesGivenBack_data()
@@ -148,6 +162,9 @@ void ChatSocketTest::messagesGivenBack_data()
     QTest::newRow("error, cannot tell, hub silent since") << End::Failed << cannotTell << 0 << all;
     QTest::newRow("error, cannot tell, hub data after b") << End::Failed << cannotTell << 2 << QStringList{"c"};
     QTest::newRow("error, cannot tell, hub data after all") << End::Failed << cannotTell << 3 << QStringList();
+    // Acknowledged by the hub's system or not: its program never read them.
+    QTest::newRow("hub reset, all acknowledged") << End::ResetByPeer << qint64(0) << 0 << all;
+    QTest::newRow("hub reset, hub data after b") << End::ResetByPeer << qint64(0) << 2 << QStringList{"c"};
 }
 
 void ChatSocketTest::messagesGivenBack()
@@ -163,6 +180,8 @@ void ChatSocketTest::messagesGivenBack()
         if (i + 1 == hubDataAfter)
             sent.hubDataArrived();
     }
+    if (unacknowledged == 0)
+        sent.acknowledgedUpTo(30); // as the poll saw it before the end
     sent.connectionEnded(end, unacknowledged, 30);
     QCOMPARE(sent.take(), givenBack);
 }
@@ -174,7 +193,7 @@ void ChatSocketTest::endingInWords_data()
     QTest::addColumn<E>("error");     // as Qt reports it
     QTest::addColumn<int>("system");  // the system's code of the close (Windows)
     QTest::addColumn<bool>("wasConnected");
-    QTest::addColumn<int>("quietMs"); // since the hub last sent anything
+    QTest::addColumn<int>("unansweredMs"); // since the first send the hub has not answered
     QTest::addColumn<QString>("words");
     const QString closed = QStringLiteral("Wisphub側がプログラムを閉じました");
     const QString gone = QStringLiteral("Wisphubから応答がなくなりました");
@@ -187,6 +206,10 @@ void ChatSocketTest::endingInWords_data()
     QTest::newRow("aborted after the liveness deadline") << closedError << C::kWsaConnAborted << true << 25000 << gone;
     QTest::newRow("aborted at once: not the hub's silence")
         << closedError << C::kWsaConnAborted << true << 200 << QStringLiteral("通信エラーが発生しました（x）");
+    QTest::newRow("aborted 12 s after a send: the hub's silence") << closedError << C::kWsaConnAborted << true << 12000
+                                                                 << gone;
+    QTest::newRow("aborted in an idle chat: not the hub's silence")
+        << closedError << C::kWsaConnAborted << true << 0 << QStringLiteral("通信エラーが発生しました（x）");
     QTest::newRow("a failed send after the hub vanished, Windows") << E::NetworkError << C::kWsaConnAborted << true << 16000
                                                                   << gone;
     QTest::newRow("network error") << E::NetworkError << 0 << true << 100 << QStringLiteral("ネットワークエラーが発生しました（x）");
@@ -201,9 +224,9 @@ void ChatSocketTest::endingInWords()
     QFETCH(QAbstractSocket::SocketError, error);
     QFETCH(int, system);
     QFETCH(bool, wasConnected);
-    QFETCH(int, quietMs);
+    QFETCH(int, unansweredMs);
     QFETCH(QString, words);
-    const ConnectionEnding::Meaning meaning = ConnectionEnding::meaning({error, system, wasConnected, quietMs});
+    const ConnectionEnding::Meaning meaning = ConnectionEnding::meaning({error, system, wasConnected, unansweredMs});
     QCOMPARE(ConnectionEnding::words(meaning, QStringLiteral("x")), words);
 }
 

@@ -43,6 +43,7 @@ private slots:
     void endlessStreamStaysSmall_data();
     void endlessStreamStaysSmall();
     void layoutFollowsTheWindow();
+    void messageBackWhenTheHubDiesWithItUnread();
 
 private:
     std::unique_ptr<WindowWithServer> m_fixture;
@@ -359,7 +360,9 @@ void ChatWindowTest::screenReaderHearsOnlyTheNewLine()
     QString before;
     for (int i = 0; i < lines; ++i)
         before += QStringLiteral("山田: %1番目の発言").arg(i) + (i + 1 < lines ? QStringLiteral("\n") : lineEnd);
-    const QString line = QStringLiteral("佐藤: 了解です");
+    // Ending as the line before does: what the edit leaves alone at both
+    // ends must not overlap.
+    const QString line = QStringLiteral("佐藤: 確認後の発言");
     const qsizetype oldest = oldestDropped ? before.indexOf(u'\n') + 1 : 0;
     const QString after = lineEnd.isEmpty() ? before + "\n" + line : before.sliced(oldest) + line + "\n";
     DisplayField field;
@@ -381,6 +384,7 @@ void ChatWindowTest::screenReaderHearsOnlyTheNewLine()
     if (oldestDropped)
         heard << QStringLiteral("at 0, %1 removed, \"\" inserted").arg(oldest);
     QCOMPARE(changes, heard);
+    QCOMPARE(field.toPlainText(), after); // what is shown, not only what a copy gives
 }
 
 void ChatWindowTest::endlessStreamStaysSmall_data()
@@ -485,6 +489,25 @@ void ChatWindowTest::layoutFollowsTheWindow()
     window.showNormal();
     window.resize(600, 400 + window.menuBar()->height());
     QTRY_COMPARE(m_w->Text3->height(), 240);
+}
+
+void ChatWindowTest::messageBackWhenTheHubDiesWithItUnread()
+{
+    // A hub program hangs after answering the entry, then is killed.
+    StuckHub hub;
+    MainWindowHarness w(hub.serverPort());
+    w.Text1->setText(QStringLiteral("太郎"));
+    w.Command2->click();
+    QTRY_VERIFY_WITH_TIMEOUT(hub.hasConnection() && w.Command1->isEnabled(), 5000);
+    QVERIFY(hub.send(Cp932::encode(QStringLiteral("太郎/*/山田: おはよう"))));
+    QTRY_COMPARE_WITH_TIMEOUT(w.Text3->text(), QStringLiteral("山田: おはよう"), 5000);
+    const QString message = QStringLiteral("この資料を明日までに確認してください");
+    w.Text2->setText(message);
+    w.Command1->click();
+    QTest::qWait(600); // acknowledged by the hub's system, never read by its program
+    hub.kill();
+    QTRY_COMPARE_WITH_TIMEOUT(w.status(), Say::serverClosed + QStringLiteral("。発言を送信文に戻しました"), 5000);
+    QCOMPARE(w.Text2->text(), message);
 }
 
 QTEST_MAIN(ChatWindowTest)

@@ -14,6 +14,7 @@
 
 #include <csignal>
 #ifndef Q_OS_WIN
+#include <grp.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -28,6 +29,7 @@ private slots:
     void recordBytes_data();
     void recordBytes();
     void replaceAllFailureKeepsOldList();
+    void replaceAllKeepsOwnerGroupAndMode_data();
     void replaceAllKeepsOwnerGroupAndMode();
     void rewriteWhereTheFolderTakesNoNewFile();
     void inPlaceRewriteEndsAsTheUserWasTold_data();
@@ -54,20 +56,25 @@ public:
         log << QStringLiteral("replace %1: %2").arg(nameOf(path)).arg(int(outcome));
         return outcome;
     }
-    bool overwrite(const QString &path, const QByteArray &bytes, QString *error) override
+    Outcome overwrite(const QString &path, const QByteArray &bytes, QString *error) override
     {
-        bool ok = false;
-        if (failingOverwrites > 0) {
+        Outcome outcome = Outcome::Untouched; // as when another program holds it
+        if (untouchedOverwrites > 0) {
+            --untouchedOverwrites;
+        } else if (failingOverwrites > 0) {
             --failingOverwrites;
             DiskWriter::system().overwrite(path, bytes.left(bytes.size() / 2), error); // torn
+            outcome = Outcome::Failed;
         } else {
-            ok = DiskWriter::system().overwrite(path, bytes, error);
+            outcome = DiskWriter::system().overwrite(path, bytes, error);
         }
-        log << QStringLiteral("overwrite %1: %2").arg(nameOf(path), ok ? "ok" : "failed");
-        return ok;
+        const QMap<Outcome, QString> words{{Outcome::Written, "ok"}, {Outcome::Failed, "failed"}, {Outcome::Untouched, "untouched"}};
+        log << QStringLiteral("overwrite %1: %2").arg(nameOf(path), words.value(outcome));
+        return outcome;
     }
 
     QString refuseNewFileFor;
+    int untouchedOverwrites = 0;
     int failingOverwrites = 0;
     QStringList log;
 
@@ -163,25 +170,49 @@ void DestinationFileTest::replaceAllFailureKeepsOldList()
 #endif
 }
 
+void DestinationFileTest::replaceAllKeepsOwnerGroupAndMode_data()
+{
+    QTest::addColumn<bool>("asMember"); // of the list's group, not its owner; else as root
+    QTest::newRow("root keeps owner, group and mode") << false;
+    QTest::newRow("a member of the group keeps group and mode") << true;
+}
+
 void DestinationFileTest::replaceAllKeepsOwnerGroupAndMode()
 {
 #ifdef Q_OS_WIN
     QSKIP("the new file takes the folder's permissions on Windows");
 #else
+    QFETCH(bool, asMember);
     if (geteuid() != 0)
-        QSKIP("giving the list to another user needs root (as in CI)");
+        QSKIP("giving the list to another user, or acting as one, needs root (as in CI)");
     ScopedWorkDir dir;
-    writeRecords({makeRecord(-1, "A", "1.1.1.1"), makeRecord(0, "B", "2.2.2.2")});
-    // A list another user keeps for a group, as on a shared folder.
-    QVERIFY(::chown("PCIP.dat", 54321, 54322) == 0 && ::chmod("PCIP.dat", 0664) == 0);
-    QString error;
+    // A list another user keeps for a group, in a folder the group may write, as on a shared folder.
+    QVERIFY(QDir().mkdir("shared") && ::chmod(QFile::encodeName(dir.path()), 0755) == 0);
+    QVERIFY(::chown("shared", 54321, 54322) == 0 && ::chmod("shared", 0775) == 0);
+    writeFileBytes(::recordBytes(-1, "A", "1.1.1.1") + ::recordBytes(0, "B", "2.2.2.2"), "shared/PCIP.dat");
+    QVERIFY(::chown("shared/PCIP.dat", 54321, 54322) == 0 && ::chmod("shared/PCIP.dat", 0664) == 0);
     struct stat before = {}, after = {};
-    QVERIFY(::stat("PCIP.dat", &before) == 0);
-    QVERIFY2(PcipFile::replaceAll("PCIP.dat", makeRecord(0, "B", "2.2.2.2").toBytes(), &error), qPrintable(error));
-    QVERIFY(::stat("PCIP.dat", &after) == 0);
+    QVERIFY(::stat("shared/PCIP.dat", &before) == 0);
+    const QByteArray one = ::recordBytes(0, "B", "2.2.2.2");
+    const pid_t child = fork();
+    if (child == 0) {
+        // The member: an account of its own whose other group is the list's.
+        const gid_t groups[] = {54322};
+        QString error;
+        const bool ok = (!asMember || (setgroups(1, groups) == 0 && setgid(54323) == 0 && setuid(54323) == 0))
+                        && PcipFile::replaceAll("shared/PCIP.dat", one, &error);
+        if (!ok)
+            qWarning("%s", qPrintable(error));
+        _exit(ok ? 0 : 1);
+    }
+    int status = -1;
+    QVERIFY(waitpid(child, &status, 0) == child);
+    QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    QCOMPARE(readFileBytes("shared/PCIP.dat"), one);
+    QVERIFY(::stat("shared/PCIP.dat", &after) == 0);
     QVERIFY(after.st_ino != before.st_ino); // a new file swapped in whole, never rewritten in place
-    QCOMPARE(after.st_uid, uid_t(54321));
-    QCOMPARE(after.st_gid, gid_t(54322));
+    QCOMPARE(after.st_uid, uid_t(asMember ? 54323 : 54321));
+    QCOMPARE(after.st_gid, gid_t(54322)); // the other members keep their access
     QCOMPARE(after.st_mode & 07777, mode_t(0664));
 #endif
 }
@@ -230,7 +261,7 @@ void DestinationFileTest::rewriteWhereTheFolderTakesNoNewFile()
 void DestinationFileTest::inPlaceRewriteEndsAsTheUserWasTold_data()
 {
     QTest::addColumn<QString>("how");
-    QTest::addColumn<int>("failingOverwrites");
+    QTest::addColumn<int>("failingOverwrites"); // "untouched:" before "how": overwrites that cannot open the file
     QTest::addColumn<QStringList>("steps");  // of the delete, where there is one
     QTest::addColumn<bool>("opens");         // the next opening of the list
     QTest::addColumn<QString>("listAfter"); // when it has opened
@@ -249,6 +280,16 @@ void DestinationFileTest::inPlaceRewriteEndsAsTheUserWasTold_data()
     QTest::newRow("a journal that cannot be read changes nothing")
         << "unreadable journal" << 0 << QStringList() << false << "torn";
     QTest::newRow("a journal never complete is dropped") << "incomplete journal" << 0 << QStringList() << true << "old";
+    QTest::newRow("a damaged journal is dropped") << "damaged journal" << 0 << QStringList() << true << "torn";
+    QTest::newRow("the list could not be opened: nothing to put back, no journal")
+        << "untouched delete" << 2 << QStringList{noNewFile, journal, "overwrite PCIP.dat: untouched"} << true << "old";
+    QTest::newRow("the same, then a colleague's change stays")
+        << "untouched delete, colleague" << 2 << QStringList{noNewFile, journal, "overwrite PCIP.dat: untouched"}
+        << true << "colleague's";
+    QTest::newRow("not put back, then a colleague's change stays")
+        << "delete, colleague" << 2
+        << QStringList{noNewFile, journal, "overwrite PCIP.dat: failed", "overwrite PCIP.dat: failed", journal}
+        << true << "colleague's";
 }
 
 void DestinationFileTest::inPlaceRewriteEndsAsTheUserWasTold()
@@ -262,19 +303,24 @@ void DestinationFileTest::inPlaceRewriteEndsAsTheUserWasTold()
     const QByteArray old = ::recordBytes(-1, "A", "1") + ::recordBytes(0, "B", "2") + ::recordBytes(-1, "C", "3");
     const QByteArray now = old.left(37) + old.right(37);
     const QByteArray torn = now + old.mid(now.size(), 10);
+    const QByteArray colleagues = old + ::recordBytes(-1, "D", "4");
     writeFileBytes(old);
     InPlaceRewrite rewrite("PCIP.dat");
     const QString journalPath = rewrite.journalPath();
     const auto removeJournal = qScopeGuard([&] { QDir(journalPath).removeRecursively() || QFile::remove(journalPath); });
 
     QString error;
-    if (how == "delete") {
+    if (how.contains("delete")) {
         RecordingWriter writer;
         writer.refuseNewFileFor = "PCIP.dat";
-        writer.failingOverwrites = failingOverwrites;
+        (how.startsWith("untouched") ? writer.untouchedOverwrites : writer.failingOverwrites) = failingOverwrites;
         QCOMPARE(PcipFile::replaceAll("PCIP.dat", now, &error, writer), failingOverwrites == 0);
         QCOMPARE(writer.log, steps);
         QCOMPARE(error.isEmpty(), failingOverwrites == 0);
+        if (how.endsWith("colleague")) {
+            QTest::qWait(20); // a later time stamp, as another PC's write would have
+            writeFileBytes(colleagues);
+        }
     } else if (how == "crash") {
         QVERIFY(rewrite.writeJournal(now, &error));
         writeFileBytes(torn);
@@ -285,16 +331,27 @@ void DestinationFileTest::inPlaceRewriteEndsAsTheUserWasTold()
         QVERIFY(rewrite.writeJournal(now, &error));
         QFile journal(journalPath);
         QVERIFY(journal.open(QIODevice::ReadWrite) && journal.resize(journal.size() - 1));
+    } else if (how == "damaged journal") {
+        // The right length, a record's byte changed: the digest tells.
+        writeFileBytes(torn);
+        QVERIFY(rewrite.writeJournal(now, &error));
+        QFile journal(journalPath);
+        QVERIFY(journal.open(QIODevice::ReadWrite));
+        QByteArray bytes = journal.readAll();
+        bytes[bytes.indexOf(now) + 3] ^= 0x20;
+        QVERIFY(journal.seek(0) && journal.write(bytes) == bytes.size());
     }
 
     PcipFile file;
     QCOMPARE(file.open(), opens);
     file.close();
+    // The user is told why a failed change did not come back.
+    QCOMPARE(file.notice().contains(QStringLiteral("そのままにしました")), how == "delete, colleague");
     if (!opens)
         QVERIFY2(file.errorString().contains(QDir::toNativeSeparators(journalPath)), qPrintable(file.errorString()));
     else
         QVERIFY(!QFileInfo::exists(journalPath));
-    const QMap<QString, QByteArray> lists{{"old", old}, {"new", now}, {"torn", torn}};
+    const QMap<QString, QByteArray> lists{{"old", old}, {"new", now}, {"torn", torn}, {"colleague's", colleagues}};
     QCOMPARE(readFileBytes().toHex(' '), lists.value(listAfter).toHex(' '));
 }
 
