@@ -133,6 +133,8 @@ void ChatSocketTest::endOfConnection()
         pair.socket.close();
         pair.socket.close(); // closing a closed socket is allowed
         pair.server.sendToAll("too late");
+        // and the hub sees the connection end
+        QTRY_VERIFY_WITH_TIMEOUT(!pair.peer() || pair.peer()->state() == QAbstractSocket::UnconnectedState, 5000);
     }
     QTRY_COMPARE_WITH_TIMEOUT(pair.spies.closed.size() + pair.spies.error.size(), closes + errors, 5000);
     QTest::qWait(200);
