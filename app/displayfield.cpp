@@ -4,6 +4,7 @@
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextEdit>
 
 #include <algorithm>
 
@@ -31,6 +32,7 @@ DisplayField::DisplayField(QWidget *parent)
     setReadOnly(true);
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     setUndoRedoEnabled(false);
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &DisplayField::viewMoved);
 }
 
 void DisplayField::replaceAll(const QString &text)
@@ -43,16 +45,53 @@ void DisplayField::replaceAll(const QString &text)
 
 bool DisplayField::setText(const QString &text)
 {
-    return changeEnd(0, 0, text);
+    return changeText(QString(), 0, 0, text);
 }
 
 bool DisplayField::changeText(const QString &head, qsizetype dropped, qsizetype kept, const QString &tail)
 {
     const bool changed = changeEnd(dropped, kept, tail);
-    if (head.isEmpty())
-        return changed;
-    applyEdits({{0, 0, 0, head.size()}}, 0, head, 0);
+    if (!head.isEmpty())
+        applyEdits({{0, 0, 0, head.size()}}, 0, head, 0);
+    if (!changed && head.isEmpty())
+        return false;
+    emit textChanged(head.size(), dropped, kept);
     return true;
+}
+
+void DisplayField::setMarks(const QList<Range> &ranges, Range current)
+{
+    QList<QTextEdit::ExtraSelection> marks;
+    marks.reserve(ranges.size());
+    QTextCharFormat found;
+    found.setBackground(QColor(0xff, 0xe0, 0x70));
+    found.setForeground(QColor(Qt::black));
+    QTextCharFormat chosen = found;
+    chosen.setBackground(QColor(0xff, 0x96, 0x32));
+    for (const Range &range : ranges) {
+        QTextCursor cursor(document());
+        cursor.setPosition(int(m_lines.toShown(range.first)));
+        cursor.setPosition(int(m_lines.toShown(range.second)), QTextCursor::KeepAnchor);
+        marks.append({cursor, range == current ? chosen : found});
+    }
+    setExtraSelections(marks);
+}
+
+void DisplayField::selectRange(Range range)
+{
+    QTextCursor cursor(document());
+    cursor.setPosition(int(m_lines.toShown(range.first)));
+    cursor.setPosition(int(m_lines.toShown(range.second)), QTextCursor::KeepAnchor);
+    setTextCursor(cursor);
+    ensureCursorVisible();
+}
+
+DisplayField::Range DisplayField::visibleRange() const
+{
+    const QTextBlock first = firstVisibleBlock();
+    const QTextCursor last = cursorForPosition(viewport()->rect().bottomRight());
+    const QTextBlock lastBlock = last.block();
+    return {m_lines.toOriginal(first.position()), m_lines.toOriginal(lastBlock.position() + lastBlock.length() - 1)};
 }
 
 bool DisplayField::changeEnd(qsizetype dropped, qsizetype kept, const QString &tail)

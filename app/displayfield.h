@@ -5,6 +5,8 @@
 
 #include <QPlainTextEdit>
 
+#include <utility>
+
 // A read-only field for the server's texts: plain text only, never markup.
 // Very long lines are shown cut into shorter paragraphs (see LongLines) so
 // the window stays responsive, while text() and a copy give back exactly
@@ -25,6 +27,21 @@ public:
     // the one holding the end of the kept part are compared.
     bool changeText(const QString &head, qsizetype dropped, qsizetype kept, const QString &tail);
     const QString &text() const { return m_text; }
+
+    // Ranges of text() marked over the text (found matches): only the
+    // visible ones are given; `current` stands out.
+    using Range = std::pair<qsizetype, qsizetype>;
+    void setMarks(const QList<Range> &ranges, Range current);
+    // Selects a range of text() and scrolls it into view.
+    void selectRange(Range range);
+    // The part of text() on screen, whole lines.
+    Range visibleRange() const;
+
+signals:
+    // The text changed as FoldedText::change() describes it.
+    void textChanged(qsizetype headSize, qsizetype dropped, qsizetype kept);
+    // What is on screen moved.
+    void viewMoved();
 
 protected:
     QMimeData *createMimeDataFromSelection() const override;

@@ -9,17 +9,24 @@
 #include "destinationinput.h"
 #include "displayfield.h"
 #include "displayupdate.h"
+#include "findbar.h"
 #include "form2.h"
 #include "inputmethod.h"
 #include "mainlayout.h"
 #include "messageboxes.h"
 #include "pcipfile.h"
+#include "savedtext.h"
 #include "simplestatusbar.h"
 #include "twips.h"
 #include "unreadcount.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
+#include <QShortcut>
+#include <QStandardPaths>
 #include <QGuiApplication>
 #include <QWindow>
 #include <QCoreApplication>
@@ -27,6 +34,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
@@ -59,6 +67,10 @@ form1::form1(quint16 remotePort, QWidget *parent)
     : QMainWindow(parent)
     , m_openHelp(openHelpWithDesktop)
     , m_requestAttention([](QWidget *window) { QApplication::alert(window); })
+    , m_chooseSavePath([](QWidget *parent, const QString &suggested) {
+        return QFileDialog::getSaveFileName(parent, QStringLiteral("会話を保存"), suggested,
+                                            QStringLiteral("テキスト (*.txt)"));
+    })
     , m_remotePort(remotePort)
 {
     setWindowTitle(QStringLiteral("Wispleaf"));
@@ -220,6 +232,27 @@ void form1::createControls()
     for (QPushButton *button : {Command1, Command2, Command3})
         button->setAutoDefault(false);
 
+    // Find in the conversation: Ctrl+F anywhere in the window, the bar
+    // under the conversation; F3 and Shift+F3 go on while it is open.
+    m_findBar = new FindBar(Text3, m_client);
+    connect(m_findBar, &FindBar::closed, this, [this] {
+        Form_Resize();
+        (Text2->isEnabled() ? static_cast<QWidget *>(Text2) : Text3)->setFocus();
+    });
+    connect(new QShortcut(QKeySequence::Find, this), &QShortcut::activated, this, &form1::openFind);
+    for (const bool forward : {true, false}) {
+        auto *again = new QShortcut(forward ? QKeySequence(Qt::Key_F3) : QKeySequence(Qt::SHIFT | Qt::Key_F3), this);
+        connect(again, &QShortcut::activated, this, [this, forward] {
+            if (m_findBar->isVisible())
+                m_findBar->step(forward);
+        });
+    }
+    for (DisplayField *field : {Text3, Text4}) {
+        field->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(field, &QWidget::customContextMenuRequested, this,
+                [this, field](const QPoint &at) { showFieldMenu(field, at); });
+    }
+
     // The status bar lies inside the client area, docked at its bottom edge.
     SB = new SimpleStatusBar(m_client);
     SB->setObjectName(QStringLiteral("SB"));
@@ -298,6 +331,45 @@ void form1::Form_Resize()
     Text4->setGeometry(px(l.text4Left), px(l.text4Top), px(l.text4Width), qMax(0, px(l.text4Height)));
     Command2->setGeometry(px(l.command2Left), px(l.command2Top), px(l.command2Width), Command2->height());
     Command3->setGeometry(px(l.command3Left), px(l.command3Top), px(l.command3Width), Command3->height());
+    if (m_findBar->isVisible()) {
+        // The bar takes the conversation's last lines of height.
+        const int barHeight = m_findBar->sizeHint().height();
+        const QRect conversation = Text3->geometry();
+        Text3->setGeometry(conversation.adjusted(0, 0, 0, -barHeight));
+        m_findBar->setGeometry(conversation.left(), conversation.bottom() + 1 - barHeight, conversation.width(), barHeight);
+    }
+}
+
+void form1::openFind()
+{
+    m_findBar->open();
+    Form_Resize();
+}
+
+void form1::showFieldMenu(DisplayField *field, const QPoint &at)
+{
+    QMenu *menu = field->createStandardContextMenu(at);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addSeparator();
+    if (field == Text3)
+        connect(menu->addAction(QStringLiteral("検索...")), &QAction::triggered, this, &form1::openFind);
+    connect(menu->addAction(QStringLiteral("会話を保存...")), &QAction::triggered, this, [this, field] { saveCopy(field); });
+    menu->popup(field->viewport()->mapToGlobal(at));
+}
+
+void form1::saveCopy(DisplayField *field)
+{
+    const QString text = field->text(); // as shown when asked
+    const QString name = SavedText::suggestedName(field == Text3 ? QStringLiteral("会話") : QStringLiteral("参加者"),
+                                                  QDateTime::currentDateTime());
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString path = m_chooseSavePath(this, QDir(folder).filePath(name));
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (!SavedText::write(path, text, &error))
+        MessageBoxes::warn(this, MessageBoxes::kTitle,
+                           QStringLiteral("「%1」に保存できませんでした（%2）").arg(QDir::toNativeSeparators(path), error));
 }
 
 void form1::DisableChatControls()

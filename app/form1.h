@@ -17,10 +17,12 @@
 class ChatSocket;
 class DesktopNotifier;
 class DisplayField;
+class FindBar;
 class Form2;
 class QAction;
 class QLabel;
 class QLineEdit;
+class QPoint;
 class QPushButton;
 class SimpleStatusBar;
 class UnreadCount;
@@ -44,6 +46,11 @@ public:
     // Windows, the urgency hint on X11). Tests record the requests.
     using AttentionRequest = std::function<void(QWidget *window)>;
     void setAttentionRequest(AttentionRequest request) { m_requestAttention = std::move(request); }
+
+    // Where a copy of a field's text is saved: asks the user, starting from
+    // the suggested path; empty to cancel. Tests answer it themselves.
+    using SavePathChooser = std::function<QString(QWidget *parent, const QString &suggested)>;
+    void setSavePathChooser(SavePathChooser chooser) { m_chooseSavePath = std::move(chooser); }
 
     // New lines while Wispleaf is not looked at also reach the desktop as
     // a notification and an unread count (on unless the user says no; the
@@ -88,6 +95,9 @@ private:
     void seen();
     void announce(const QStringList &lines, const QString &ending = QString());
     void showWindow();
+    void showFieldMenu(DisplayField *field, const QPoint &at);
+    void openFind();
+    void saveCopy(DisplayField *field);
 
     QWidget *m_client = nullptr;
     QLabel *Label1 = nullptr;
@@ -99,11 +109,13 @@ private:
     QPushButton *Command3 = nullptr;
     DisplayField *Text3 = nullptr;
     DisplayField *Text4 = nullptr;
+    FindBar *m_findBar = nullptr;
     SimpleStatusBar *SB = nullptr;
     ChatSocket *WSock = nullptr;
     Form2 *m_form2 = nullptr; // made at the first opening, owned as a child
     HelpOpener m_openHelp;
     AttentionRequest m_requestAttention;
+    SavePathChooser m_chooseSavePath;
     bool m_notificationsEnabled = true;
     DesktopNotifier *m_notifier = nullptr;      // none when switched off
     std::unique_ptr<UnreadCount> m_unreadCount; // the same
