@@ -4,7 +4,6 @@
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
-#include <QTextEdit>
 
 #include <algorithm>
 
@@ -50,18 +49,20 @@ bool DisplayField::setText(const QString &text)
 
 bool DisplayField::changeText(const QString &head, qsizetype dropped, qsizetype kept, const QString &tail)
 {
+    m_unchanged = kept;
     const bool changed = changeEnd(dropped, kept, tail);
     if (!head.isEmpty())
         applyEdits({{0, 0, 0, head.size()}}, 0, head, 0);
     if (!changed && head.isEmpty())
         return false;
-    emit textChanged(head.size(), dropped, kept);
+    emit textChanged(head.size(), dropped, m_unchanged);
     return true;
 }
 
 void DisplayField::setMarks(const QList<Range> &ranges, Range current)
 {
-    QList<QTextEdit::ExtraSelection> marks;
+    QList<QTextEdit::ExtraSelection> &marks = m_marks;
+    marks.clear();
     marks.reserve(ranges.size());
     QTextCharFormat found;
     found.setBackground(QColor(0xff, 0xe0, 0x70));
@@ -74,7 +75,33 @@ void DisplayField::setMarks(const QList<Range> &ranges, Range current)
         cursor.setPosition(int(m_lines.toShown(range.second)), QTextCursor::KeepAnchor);
         marks.append({cursor, range == current ? chosen : found});
     }
-    setExtraSelections(marks);
+    showExtraSelections();
+}
+
+void DisplayField::setLinkRanges(const QList<Range> &ranges)
+{
+    m_links.clear();
+    QTextCharFormat link;
+    link.setForeground(palette().link());
+    link.setFontUnderline(true);
+    for (const Range &range : ranges) {
+        QTextCursor cursor(document());
+        cursor.setPosition(int(m_lines.toShown(range.first)));
+        cursor.setPosition(int(m_lines.toShown(range.second)), QTextCursor::KeepAnchor);
+        m_links.append({cursor, link});
+    }
+    showExtraSelections();
+}
+
+void DisplayField::showExtraSelections()
+{
+    // Found text over links.
+    setExtraSelections(m_links + m_marks);
+}
+
+qsizetype DisplayField::positionAt(const QPoint &point) const
+{
+    return m_lines.toOriginal(cursorForPosition(point).position());
 }
 
 void DisplayField::selectRange(Range range)
@@ -111,11 +138,15 @@ bool DisplayField::changeEnd(qsizetype dropped, qsizetype kept, const QString &t
     const std::optional<QList<LineEdits::Edit>> edits = LineEdits::between(oldWindow, window, windowInNew);
     if (!edits) {
         // Too large a change to apply in place.
+        m_unchanged = windowInNew;
         replaceAll(from == dropped ? window : m_text.sliced(dropped, windowInNew) + window);
         return true;
     }
     if (edits->isEmpty() && dropped == 0)
         return false;
+    m_unchanged = m_text.size() - dropped;
+    for (const LineEdits::Edit &edit : *edits)
+        m_unchanged = std::min(m_unchanged, windowInNew + edit.from);
     applyEdits(*edits, from, window, dropped);
     return true;
 }

@@ -4,6 +4,7 @@
 #include "longlines.h"
 
 #include <QPlainTextEdit>
+#include <QTextEdit>
 
 #include <utility>
 
@@ -32,13 +33,18 @@ public:
     // visible ones are given; `current` stands out.
     using Range = std::pair<qsizetype, qsizetype>;
     void setMarks(const QList<Range> &ranges, Range current);
+    // Ranges of text() shown as links: underlined, in the link colour.
+    void setLinkRanges(const QList<Range> &ranges);
+    // The place in text() under a point of the viewport.
+    qsizetype positionAt(const QPoint &point) const;
     // Selects a range of text() and scrolls it into view.
     void selectRange(Range range);
     // The part of text() on screen, whole lines.
     Range visibleRange() const;
 
 signals:
-    // The text changed as FoldedText::change() describes it.
+    // The text changed as FoldedText::change() describes it: `kept`
+    // characters stayed as they were, from the first not dropped.
     void textChanged(qsizetype headSize, qsizetype dropped, qsizetype kept);
     // What is on screen moved.
     void viewMoved();
@@ -51,6 +57,10 @@ private:
     bool changeEnd(qsizetype dropped, qsizetype kept, const QString &tail);
     void applyEdits(const QList<LineEdits::Edit> &edits, qsizetype offset, QStringView source, qsizetype dropped);
 
+    void showExtraSelections();
+
     QString m_text;
     LongLines m_lines;
+    QList<QTextEdit::ExtraSelection> m_marks, m_links;
+    qsizetype m_unchanged = 0; // of the last change: the old text's part that stayed, after what was dropped
 };

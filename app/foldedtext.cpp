@@ -11,8 +11,13 @@ bool isVoicedMark(QChar c)
 // One character as find compares it.
 QChar folded(QChar c)
 {
-    if (c.unicode() < 0x80)
-        return c.toLower();
+    // Most of a conversation: ASCII, and kana and kanji, which have no
+    // other width or case.
+    const char16_t u = c.unicode();
+    if (u < 0x80)
+        return u >= u'A' && u <= u'Z' ? QChar(u + 0x20) : c;
+    if (u >= 0x3041 && u < 0xF900)
+        return c;
     const QChar::Decomposition tag = c.decompositionTag();
     if (tag == QChar::Wide || tag == QChar::Narrow) {
         const QString plain = c.decomposition();

@@ -9,7 +9,9 @@
 #include "destinationinput.h"
 #include "displayfield.h"
 #include "displayupdate.h"
+#include "filereveal.h"
 #include "findbar.h"
+#include "linklayer.h"
 #include "form2.h"
 #include "inputmethod.h"
 #include "mainlayout.h"
@@ -22,7 +24,9 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QClipboard>
 #include <QDateTime>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QShortcut>
@@ -247,6 +251,8 @@ void form1::createControls()
                 m_findBar->step(forward);
         });
     }
+    m_links = new LinkLayer(Text3);
+    connect(m_links, &LinkLayer::clicked, this, &form1::openLink);
     for (DisplayField *field : {Text3, Text4}) {
         field->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(field, &QWidget::customContextMenuRequested, this,
@@ -351,10 +357,36 @@ void form1::showFieldMenu(DisplayField *field, const QPoint &at)
     QMenu *menu = field->createStandardContextMenu(at);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->addSeparator();
+    if (const std::optional<Links::Link> link = field == Text3 ? m_links->linkAt(at) : std::nullopt) {
+        connect(menu->addAction(QStringLiteral("リンクを開く")), &QAction::triggered, this,
+                [this, link = *link] { openLink(link); });
+        const QString address = Text3->text().sliced(link->from, link->to - link->from);
+        connect(menu->addAction(QStringLiteral("リンクをコピー")), &QAction::triggered, this,
+                [address] { QGuiApplication::clipboard()->setText(address); });
+        menu->addSeparator();
+    }
     if (field == Text3)
         connect(menu->addAction(QStringLiteral("検索...")), &QAction::triggered, this, &form1::openFind);
     connect(menu->addAction(QStringLiteral("会話を保存...")), &QAction::triggered, this, [this, field] { saveCopy(field); });
     menu->popup(field->viewport()->mapToGlobal(at));
+}
+
+void form1::openLink(const Links::Link &link)
+{
+    // Opening a share makes Windows send the user's sign-in to its host:
+    // asked once per host and run, and only an explicit 開く opens.
+    if (!link.shareHost.isEmpty() && !m_sharesAllowed.contains(link.shareHost, Qt::CaseInsensitive)) {
+        const QString question = QStringLiteral("\\\\%1 の共有を開きますか？ このPCのサインイン情報が %1 に送られます")
+                                     .arg(link.shareHost);
+        if (!MessageBoxes::askToOpen(this, MessageBoxes::kTitle, question))
+            return;
+        m_sharesAllowed << link.shareHost;
+    }
+    // Never run a program: its folder is shown instead.
+    if (link.reveal)
+        revealInFolder(link.url);
+    else
+        QDesktopServices::openUrl(link.url);
 }
 
 void form1::saveCopy(DisplayField *field)

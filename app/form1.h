@@ -6,6 +6,7 @@
 // the placement of the controls in MainLayout; this class wires them up.
 
 #include "helpopener.h"
+#include "links.h"
 #include "newmessages.h"
 #include "updatereader.h"
 
@@ -18,6 +19,7 @@ class ChatSocket;
 class DesktopNotifier;
 class DisplayField;
 class FindBar;
+class LinkLayer;
 class Form2;
 class QAction;
 class QLabel;
@@ -98,6 +100,7 @@ private:
     void showFieldMenu(DisplayField *field, const QPoint &at);
     void openFind();
     void saveCopy(DisplayField *field);
+    void openLink(const Links::Link &link);
 
     QWidget *m_client = nullptr;
     QLabel *Label1 = nullptr;
@@ -110,6 +113,8 @@ private:
     DisplayField *Text3 = nullptr;
     DisplayField *Text4 = nullptr;
     FindBar *m_findBar = nullptr;
+    LinkLayer *m_links = nullptr;
+    QStringList m_sharesAllowed; // hosts the user let see their sign-in, this run
     SimpleStatusBar *SB = nullptr;
     ChatSocket *WSock = nullptr;
     Form2 *m_form2 = nullptr; // made at the first opening, owned as a child

@@ -16,4 +16,8 @@ void warn(QWidget *parent, const QString &title, const QString &text);
 // OK and Cancel, no icon, OK the default. True when OK was chosen.
 bool confirm(QWidget *parent, const QString &title, const QString &text);
 
+// A question whose yes costs something: 「開く」 and 「キャンセル」, the
+// question icon, キャンセル the default. True only for 開く.
+bool askToOpen(QWidget *parent, const QString &title, const QString &text);
+
 } // namespace MessageBoxes
