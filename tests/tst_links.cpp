@@ -100,6 +100,10 @@ void LinksTest::clickOpens()
     QFETCH(QString, line);
     QFETCH(QString, answer);
     QFETCH(QStringList, opened);
+#ifdef Q_OS_WIN
+    if (line.endsWith(".exe"))
+        QSKIP("Windows shows it through Explorer's /select, which no URL handler sees");
+#endif
     for (const char *scheme : {"http", "https", "file", "smb"})
         QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), this, "record");
     const auto unset = qScopeGuard([] {

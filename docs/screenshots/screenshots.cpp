@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeView>
@@ -59,11 +61,54 @@ int main(int argc, char *argv[])
     if (!window.grab().save(out + "/main-window.png"))
         return 1;
 
+    // Find: 「pdf」 in both its widths, the second match chosen.
+    const QString conversation = QStringLiteral(
+        "佐藤: おはようございます。\r\n鈴木: 見積のＰＤＦを共有に置きました。\r\n"
+        "鈴木: \\\\fileserv\\営業\\見積.xlsx\r\n山田: 了解しました！PDFも確認します。\r\n"
+        "佐藤: 詳しくは https://example.jp/kaigi を見てください。");
+    server.sendToAll(Cp932::encode(QStringLiteral("山田\r\n佐藤\r\n鈴木/*/") + conversation));
+    QTest::qWait(1500);
+    window.findChild<QLineEdit *>("Text2")->clear();
+    QTest::keyClick(&window, Qt::Key_F, Qt::ControlModifier);
+    auto *find = window.findChild<QLineEdit *>("findText");
+    QTest::keyClicks(find, QStringLiteral("pdf"));
+    QTest::qWait(400);
+    QTest::keyClick(find, Qt::Key_Return);
+    QTest::keyClick(find, Qt::Key_Return);
+    QTest::qWait(200);
+    if (!window.grab().save(out + "/find.png"))
+        return 1;
+    QTest::keyClick(find, Qt::Key_Escape);
+
+    // The question before a file share opens.
+    bool question = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        poll.stop();
+        QTest::qWait(100);
+        question = box->grab().save(out + "/share-question.png");
+        box->reject();
+    });
+    poll.start(20);
+    auto *text3 = window.findChild<QPlainTextEdit *>("Text3");
+    QTextCursor onShare(text3->document());
+    onShare.setPosition(int(text3->toPlainText().indexOf(QStringLiteral("fileserv")) + 2));
+    QTimer::singleShot(0, [&] {
+        const QPoint at = text3->cursorRect(onShare).center();
+        QTest::mouseMove(text3->viewport(), at);
+        QTest::mouseClick(text3->viewport(), Qt::LeftButton, {}, at);
+    });
+    QTest::qWait(1500);
+    poll.stop();
+
     const bool destinations = grabModal(window.findChild<QAction *>("set11_0"), "Form2", out + "/destinations.png", [](QWidget *form) {
         auto *list = form->findChild<QTreeView *>("ListView1");
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(1, 0)).center());
     });
     const bool version = grabModal(window.findChild<QAction *>("h11_0"), "frmAbout", out + "/about.png");
     QTest::qWait(200);
-    return destinations && version ? 0 : 1;
+    return destinations && version && question ? 0 : 1;
 }
