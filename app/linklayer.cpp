@@ -22,13 +22,17 @@ LinkLayer::LinkLayer(DisplayField *field)
 
 void LinkLayer::findVisible()
 {
-    // Whole lines around what is on screen, a long line's cut piece at most.
-    const QString &text = m_field->text();
+    // Whole lines around what is on screen, a long line's cut piece at most
+    // (searched for no further either).
+    const QStringView text(m_field->text());
     const DisplayField::Range view = m_field->visibleRange();
-    const qsizetype lineStart = text.lastIndexOf(u'\n', std::max<qsizetype>(0, view.first - 1)) + 1;
-    const qsizetype from = std::max(lineStart, view.first - 4096);
-    const qsizetype lineEnd = text.indexOf(u'\n', view.second);
-    const qsizetype to = std::min(lineEnd < 0 ? text.size() : lineEnd, view.second + 4096);
+    constexpr qsizetype kReach = 4096;
+    const qsizetype before = std::max<qsizetype>(0, view.first - kReach);
+    const qsizetype lineStart = text.sliced(before, view.first - before).lastIndexOf(u'\n');
+    const qsizetype from = lineStart < 0 ? before : before + lineStart + 1;
+    const qsizetype after = std::min(text.size(), view.second + kReach);
+    const qsizetype lineEnd = text.sliced(std::min(view.second, after), after - std::min(view.second, after)).indexOf(u'\n');
+    const qsizetype to = lineEnd < 0 ? after : std::min(view.second, after) + lineEnd;
     m_visible = Links::find(text, from, std::max(from, to));
     QList<DisplayField::Range> ranges;
     for (const Links::Link &link : std::as_const(m_visible))
