@@ -44,6 +44,7 @@ void LinksTest::found_data()
         << "\\\\fileserv\\共有\\2026 年度\\見積 A.xlsx  \n次の行" << QStringList{"\\\\fileserv\\共有\\2026 年度\\見積"};
     QTest::newRow("file with a host") << "file://fileserv/share/a.txt" << QStringList{"file://fileserv/share/a.txt"};
     QTest::newRow("no link: file without a host") << "file:///etc/passwd" << QStringList();
+    QTest::newRow("no link: file on this PC") << "file://localhost/etc/passwd" << QStringList();
     QTest::newRow("no link: javascript") << "javascript:alert(1)" << QStringList();
     QTest::newRow("no link: data") << "data:text/html,<b>x</b>" << QStringList();
     QTest::newRow("no link: a scheme inside a word") << "xhttp://a.example/" << QStringList();
