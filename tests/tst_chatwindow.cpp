@@ -494,6 +494,9 @@ void ChatWindowTest::layoutFollowsTheWindow()
 void ChatWindowTest::messageBackWhenTheHubDiesWithItUnread()
 {
     // A hub program hangs after answering the entry, then is killed.
+    if (runningUnderWine())
+        QSKIP("Wine closes a socket with unread data without a reset most of the time; the reset's code is a row of "
+              "endingInWords, and a reset's messages a row of messagesGivenBack");
     StuckHub hub;
     MainWindowHarness w(hub.serverPort());
     w.Text1->setText(QStringLiteral("太郎"));
