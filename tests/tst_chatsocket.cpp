@@ -230,6 +230,8 @@ void ChatSocketTest::endingInWords()
     QFETCH(QString, words);
     const ConnectionEnding::Meaning meaning = ConnectionEnding::meaning({error, system, wasConnected, unansweredMs});
     QCOMPARE(ConnectionEnding::words(meaning, QStringLiteral("x")), words);
+    // A reset reads as a close, yet gives back what the hub never read.
+    QCOMPARE(meaning == ConnectionEnding::Meaning::ResetByHub, system == ConnectionEnding::kWsaConnReset);
 }
 
 void ChatSocketTest::updateCutAnywhereArrivesWhole()
