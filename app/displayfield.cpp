@@ -61,6 +61,12 @@ bool DisplayField::changeText(const QString &head, qsizetype dropped, qsizetype 
 
 void DisplayField::setMarks(const QList<Range> &ranges, Range current)
 {
+    // Setting them again repaints the view: only when they moved.
+    if (ranges == m_markRanges && current == m_currentMark && m_marksFor == m_text.size())
+        return;
+    m_markRanges = ranges;
+    m_currentMark = current;
+    m_marksFor = m_text.size();
     QList<QTextEdit::ExtraSelection> &marks = m_marks;
     marks.clear();
     marks.reserve(ranges.size());
@@ -80,6 +86,10 @@ void DisplayField::setMarks(const QList<Range> &ranges, Range current)
 
 void DisplayField::setLinkRanges(const QList<Range> &ranges)
 {
+    if (ranges == m_linkRanges && m_linksFor == m_text.size())
+        return;
+    m_linkRanges = ranges;
+    m_linksFor = m_text.size();
     m_links.clear();
     QTextCharFormat link;
     link.setForeground(palette().link());

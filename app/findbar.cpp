@@ -22,6 +22,9 @@ FindBar::FindBar(DisplayField *field, QWidget *parent)
     m_count = new QLabel(this);
     m_count->setObjectName(QStringLiteral("findCount"));
     m_count->setTextFormat(Qt::PlainText);
+    // Wide enough for any count, so that a new one lays nothing out again.
+    m_count->setMinimumWidth(m_count->fontMetrics().horizontalAdvance(QStringLiteral("99999 / 99999")));
+    m_count->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     layout->addWidget(label);
     layout->addWidget(m_input, 1);
     layout->addWidget(m_count);
@@ -122,14 +125,17 @@ QString FindBar::countText() const
 
 void FindBar::showCount()
 {
+    QString count;
     if (!m_search.hasNeedle())
-        m_count->clear();
+        count.clear();
     else if (m_search.count() == 0)
-        m_count->setText(QStringLiteral("見つかりません"));
+        count = QStringLiteral("見つかりません");
     else if (m_current < 0)
-        m_count->setText(QStringLiteral("%1 件").arg(m_search.count()));
+        count = QStringLiteral("%1 件").arg(m_search.count());
     else
-        m_count->setText(QStringLiteral("%1 / %2").arg(m_current + 1).arg(m_search.count()));
+        count = QStringLiteral("%1 / %2").arg(m_current + 1).arg(m_search.count());
+    if (count != m_count->text())
+        m_count->setText(count);
 }
 
 void FindBar::showMarks()

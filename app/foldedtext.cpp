@@ -32,22 +32,26 @@ QChar folded(QChar c)
 template <typename Join>
 void foldOnto(QStringView text, QString &out, Join join)
 {
-    out.reserve(out.size() + text.size());
+    const qsizetype start = out.size();
+    out.resize(start + text.size());
+    QChar *const base = out.data();
+    QChar *to = base + start;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text[i];
         // A half-width kana with its voiced mark: the one full-width kana.
-        if (c.decompositionTag() == QChar::Narrow && i + 1 < text.size() && isVoicedMark(text[i + 1])) {
+        if (c.unicode() >= 0xFF61 && c.unicode() <= 0xFF9D && i + 1 < text.size() && isVoicedMark(text[i + 1])) {
             const QString pair = QString(folded(c)) + text[i + 1].decomposition();
             const QString composed = pair.normalized(QString::NormalizationForm_C);
             if (composed.size() == 1) {
-                join(out.size());
-                out += composed;
+                join(to - base);
+                *to++ = composed[0];
                 ++i;
                 continue;
             }
         }
-        out += folded(c);
+        *to++ = folded(c);
     }
+    out.truncate(to - base);
 }
 } // namespace
 
