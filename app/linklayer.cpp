@@ -16,8 +16,9 @@ LinkLayer::LinkLayer(DisplayField *field)
     connect(&m_refresh, &QTimer::timeout, this, &LinkLayer::findVisible);
     connect(field, &DisplayField::viewMoved, &m_refresh, qOverload<>(&QTimer::start));
     connect(field, &DisplayField::textChanged, &m_refresh, qOverload<>(&QTimer::start));
-    field->viewport()->installEventFilter(this);
-    field->viewport()->setMouseTracking(true);
+    m_viewport = field->viewport();
+    m_viewport->installEventFilter(this);
+    m_viewport->setMouseTracking(true);
 }
 
 void LinkLayer::findVisible()
@@ -58,11 +59,13 @@ std::optional<Links::Link> LinkLayer::linkAt(const QPoint &point) const
 
 bool LinkLayer::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched != m_field->viewport())
+    // Only the viewport's mouse: its other events come also while the field
+    // is being taken down.
+    if (watched != m_viewport)
         return false;
     if (event->type() == QEvent::MouseMove) {
         const auto *mouse = static_cast<QMouseEvent *>(event);
-        m_field->viewport()->setCursor(linkAt(mouse->position().toPoint()) ? Qt::PointingHandCursor : Qt::IBeamCursor);
+        m_viewport->setCursor(linkAt(mouse->position().toPoint()) ? Qt::PointingHandCursor : Qt::IBeamCursor);
     } else if (event->type() == QEvent::MouseButtonPress) {
         m_pressedAt = static_cast<QMouseEvent *>(event)->position().toPoint();
     } else if (event->type() == QEvent::MouseButtonRelease) {

@@ -32,6 +32,7 @@ private:
     void findVisible();
 
     DisplayField *m_field;
+    QWidget *m_viewport = nullptr;
     QTimer m_refresh; // once per turn of the event loop, however many changes came
     QList<Links::Link> m_visible;
     QPoint m_pressedAt;
