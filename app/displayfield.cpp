@@ -40,6 +40,12 @@ void DisplayField::replaceAll(const QString &text)
     QString shown;
     m_lines = LongLines::cut(text, &shown);
     setPlainText(shown);
+    // A new document: marks and links are made anew.
+    m_markRanges.clear();
+    m_linkRanges.clear();
+    m_marks.clear();
+    m_links.clear();
+    setExtraSelections({});
 }
 
 bool DisplayField::setText(const QString &text)
@@ -61,12 +67,12 @@ bool DisplayField::changeText(const QString &head, qsizetype dropped, qsizetype 
 
 void DisplayField::setMarks(const QList<Range> &ranges, Range current)
 {
-    // Setting them again repaints the view: only when they moved.
-    if (ranges == m_markRanges && current == m_currentMark && m_marksFor == m_text.size())
+    // Setting them again repaints the whole view: only when they moved
+    // (the marks made before follow the document's own edits).
+    if (ranges == m_markRanges && current == m_currentMark)
         return;
     m_markRanges = ranges;
     m_currentMark = current;
-    m_marksFor = m_text.size();
     QList<QTextEdit::ExtraSelection> &marks = m_marks;
     marks.clear();
     marks.reserve(ranges.size());
@@ -86,10 +92,9 @@ void DisplayField::setMarks(const QList<Range> &ranges, Range current)
 
 void DisplayField::setLinkRanges(const QList<Range> &ranges)
 {
-    if (ranges == m_linkRanges && m_linksFor == m_text.size())
+    if (ranges == m_linkRanges)
         return;
     m_linkRanges = ranges;
-    m_linksFor = m_text.size();
     m_links.clear();
     QTextCharFormat link;
     link.setForeground(palette().link());

@@ -62,9 +62,8 @@ private:
     QString m_text;
     LongLines m_lines;
     QList<QTextEdit::ExtraSelection> m_marks, m_links;
-    // What they were made of, and for how long a text.
+    // What they were made of.
     QList<Range> m_markRanges, m_linkRanges;
     Range m_currentMark{-1, -1};
-    qsizetype m_marksFor = -1, m_linksFor = -1;
     qsizetype m_unchanged = 0; // of the last change: the old text's part that stayed, after what was dropped
 };

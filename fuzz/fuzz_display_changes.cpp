@@ -118,10 +118,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     Input in(data, size);
-    // Made once: a new pair of fields for every input costs more than the edits.
-    static DisplayField text4, text3;
-    text4.setText(QString());
-    text3.setText(QString());
+    DisplayField text4, text3;
     UpdateReader reader;
     QByteArray update = "m/*/";
     for (int step = 0; step < 64 && !in.atEnd(); ++step) {
