@@ -258,6 +258,8 @@ void NotificationsTest::whatIsNews_data()
     QTest::newRow("replaced whole") << QStringList{u + log, u + "別の会話\nです"} << QStringList();
     QTest::newRow("replaced whole after an append")
         << QStringList{u + log, u + log + "\na", u + "別の会話\nです\n長い行"} << QStringList{"a"};
+    QTest::newRow("a line in front, where the old end would cut a line")
+        << QStringList{u + "山田: x\nb", u + "前\n山田: x\nb"} << QStringList();
     QTest::newRow("lines in front after an append")
         << QStringList{u + log, u + log + "\na", u + "前1\n前2\n" + log + "\na"} << QStringList{"a"};
     QTest::newRow("the last line went on") << QStringList{u + log, u + log + "です"} << QStringList();
