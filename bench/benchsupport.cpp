@@ -1,5 +1,8 @@
 #include "benchsupport.h"
 
+#include <QLineEdit>
+#include <QPushButton>
+
 #include <algorithm>
 
 QTextStream out(stdout);
@@ -46,4 +49,15 @@ void printTable()
             << (row.met ? "yes" : "**no**") << " |\n";
     }
     out.flush();
+}
+
+JoinedWindow::JoinedWindow()
+{
+    writeRecords({makeRecord(-1, QStringLiteral("PC"), QStringLiteral("127.0.0.1"))});
+    window = std::make_unique<form1>(server.port());
+    window->show();
+    window->findChild<QLineEdit *>("Text1")->setText(QStringLiteral("太郎"));
+    window->findChild<QPushButton *>("Command2")->click();
+    joined = QTest::qWaitFor([&] { return server.received(0).endsWith("/*/~127.0.0.1"); }, 5000);
+    text3 = window->findChild<DisplayField *>("Text3");
 }

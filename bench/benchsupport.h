@@ -13,6 +13,7 @@
 #include <QTest>
 
 #include <functional>
+#include <memory>
 
 extern QTextStream out;
 extern int g_repeats; // 0 with --quick
@@ -67,6 +68,18 @@ struct DisplayFields
     QPlainTextEdit *bare3 = new QPlainTextEdit(&bare);
 };
 
+
+// The main window joined to a loopback server of the bench's own as 太郎,
+// in a working folder of its own; `joined` false when it did not join.
+struct JoinedWindow
+{
+    JoinedWindow();
+    ScopedWorkDir dir;
+    LoopbackServer server;
+    std::unique_ptr<form1> window;
+    DisplayField *text3 = nullptr;
+    bool joined = false;
+};
 
 // The groups of measures, one file each.
 void benchDisplayStep();   // display.cpp

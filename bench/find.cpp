@@ -9,7 +9,6 @@
 #include "updatereader.h"
 
 #include <QLineEdit>
-#include <QPushButton>
 #include <QScrollBar>
 
 void benchFind()
@@ -43,19 +42,14 @@ void benchFind()
     // The program's own window over 1 MB, joined to a server of ours:
     // one line appended, sent over the socket, with the find bar open or
     // closed (the process's CPU per update), and a page scrolled.
-    ScopedWorkDir dir;
-    LoopbackServer server;
-    writeRecords({makeRecord(-1, QStringLiteral("PC"), QStringLiteral("127.0.0.1"))});
-    form1 window(server.port());
-    window.show();
-    window.findChild<QLineEdit *>("Text1")->setText(QStringLiteral("太郎"));
-    window.findChild<QPushButton *>("Command2")->click();
-    if (!QTest::qWaitFor([&] { return server.received(0).endsWith("/*/~127.0.0.1"); }, 5000)) {
+    JoinedWindow joined;
+    if (!joined.joined) {
         out << "(find rows skipped: the window did not join)\n";
         return;
     }
-    auto *text3 = window.findChild<DisplayField *>("Text3");
-    auto *bar = window.findChild<FindBar *>();
+    LoopbackServer &server = joined.server;
+    DisplayField *text3 = joined.text3;
+    auto *bar = joined.window->findChild<FindBar *>();
     auto *input = bar->findChild<QLineEdit *>();
     // A word in one line of 50, and in every new line.
     QString shown;
