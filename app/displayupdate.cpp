@@ -7,6 +7,8 @@
 bool showDisplayUpdate(UpdateReader &reader, const QByteArray &update, DisplayField *text4, DisplayField *text3,
                        UpdateState state, NewMessages::Judge *judge)
 {
+    if (state == UpdateState::Complete && reader.endsInsideLast(update))
+        return false;
     std::optional<UpdateReader::Changes> changes =
         state == UpdateState::MayGrow ? reader.readIfAdding(update) : reader.read(update);
     if (!changes)
@@ -23,5 +25,6 @@ bool showDisplayUpdate(UpdateReader &reader, const QByteArray &update, DisplayFi
         return field->changeText(change.head, change.dropped, change.kept, change.tail);
     };
     apply(text4, changes->first);
-    return apply(text3, changes->second);
+    apply(text3, changes->second);
+    return true;
 }

@@ -218,6 +218,7 @@ void form1::createControls()
     Text3->setGeometry(twips.rect(0, 1440, 3132, 2652));
     Text4 = makeDisplay(QStringLiteral("Text4"));
     Text4->setGeometry(twips.rect(3120, 1440, 1452, 1932));
+    m_updates = std::make_unique<ConversationUpdates>(Text4, Text3);
     // What a screen reader calls them: the labels name the input boxes, the
     // two display fields need names of their own.
     Label1->setBuddy(Text1);
@@ -280,6 +281,7 @@ void form1::createControls()
     connect(WSock, &ChatSocket::connected, this, &form1::WSock_Connect);
     connect(WSock, &ChatSocket::dataArrival, this, &form1::WSock_DataArrival);
     connect(WSock, &ChatSocket::updateComplete, this, &form1::WSock_UpdateComplete);
+    connect(WSock, &ChatSocket::updateFinal, this, &form1::WSock_UpdateFinal);
     connect(WSock, &ChatSocket::closedByPeer, this, &form1::WSock_Close);
     connect(WSock, &ChatSocket::errorOccurred, this, &form1::WSock_Error);
 
@@ -549,7 +551,7 @@ void form1::WSock_Connect()
     Text2->setEnabled(true);
     Text2->setFocus(); // where the user types next
     SB->setSimpleText(kConnectedText);
-    m_news.joined(Text1->text());
+    m_updates->joined(Text1->text());
     m_unseen.setEnding(QString());
     m_inChat = true;
     // A connection lost at once makes this fail; the close or error
@@ -629,36 +631,50 @@ void form1::sendStep()
     }
     if (!text.isEmpty()) {
         Text2->setText(QString());
-        m_news.sent(text);
+        m_updates->sent(text);
     }
 }
 
 void form1::WSock_DataArrival(qint64 /*bytesTotal*/)
 {
     // It may yet be cut short: shown where it adds, told when complete.
-    showDisplayUpdate(m_shownUpdate, WSock->updateBytes(), Text4, Text3, UpdateState::MayGrow, &m_news);
+    m_updates->arriving(WSock->updateBytes());
 }
 
 void form1::WSock_UpdateComplete()
 {
-    showDisplayUpdate(m_shownUpdate, WSock->updateBytes(), Text4, Text3, UpdateState::Complete, &m_news);
-    const QStringList lines = m_news.completed(Text3->text(), lookedAt());
-    if (lines.isEmpty())
+    tell(m_updates->complete(WSock->updateBytes(), lookedAt()));
+}
+
+void form1::WSock_UpdateFinal()
+{
+    tell(m_updates->final(WSock->updateBytes(), lookedAt()));
+}
+
+void form1::tell(const std::optional<NewMessages::News> &news)
+{
+    if (!news || (news->lines.isEmpty() && !news->takesBackLast))
         return;
     // New lines while the person works elsewhere: ask for attention, and
     // tell the desktop what they say.
-    m_requestAttention(this);
-    announce(lines);
+    if (!news->lines.isEmpty())
+        m_requestAttention(this);
+    announce(*news);
 }
 
-void form1::announce(const QStringList &lines, const QString &ending)
+void form1::announce(const NewMessages::News &news, const QString &ending)
 {
     if (!m_notifier)
         return;
-    m_unseen.add(lines);
+    if (news.takesBackLast)
+        m_unseen.takeBackLast();
+    m_unseen.add(news.lines);
     if (!ending.isEmpty())
         m_unseen.setEnding(ending);
-    m_notifier->notify(QStringLiteral("Wispleaf"), m_unseen.body());
+    if (m_unseen.isEmpty())
+        m_notifier->withdraw(); // the one line told was the person's own after all
+    else
+        m_notifier->notify(QStringLiteral("Wispleaf"), m_unseen.body(m_notifier->longestBody()));
     m_unreadCount->set(int(m_unseen.count()));
 }
 

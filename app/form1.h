@@ -5,6 +5,7 @@
 // lives in ChatSocket/ChatMessages, the destination list in PcipFile, and
 // the placement of the controls in MainLayout; this class wires them up.
 
+#include "conversationupdates.h"
 #include "helpopener.h"
 #include "links.h"
 #include "newmessages.h"
@@ -81,6 +82,7 @@ private:
     void WSock_Connect();
     void WSock_DataArrival(qint64 bytesTotal);
     void WSock_UpdateComplete();
+    void WSock_UpdateFinal();
     void WSock_Close();
     void WSock_Error(const QString &description);
 
@@ -95,7 +97,8 @@ private:
     // The person looks at Wispleaf: this window or one of its dialogs is active.
     bool lookedAt() const;
     void seen();
-    void announce(const QStringList &lines, const QString &ending = QString());
+    void tell(const std::optional<NewMessages::News> &news);
+    void announce(const NewMessages::News &news, const QString &ending = QString());
     void showWindow();
     void showFieldMenu(DisplayField *field, const QPoint &at);
     void openFind();
@@ -125,8 +128,7 @@ private:
     DesktopNotifier *m_notifier = nullptr;      // none when switched off
     std::unique_ptr<UnreadCount> m_unreadCount; // the same
 
-    UpdateReader m_shownUpdate; // what Text4 and Text3 show
-    NewMessages::Judge m_news;
+    std::unique_ptr<ConversationUpdates> m_updates; // what Text4 and Text3 show
     NewMessages::Unseen m_unseen; // announced since Wispleaf was last looked at
     bool m_inChat = false;        // joined, and not yet told of the end
 

@@ -25,15 +25,18 @@ ChatSocket::ChatSocket(QObject *parent)
     m_quiet.setTimerType(Qt::PreciseTimer);
     m_quiet.setInterval(kQuietInterval);
     connect(&m_quiet, &QTimer::timeout, this, &ChatSocket::endBurst);
-    m_waitRest.setSingleShot(true);
-    m_waitRest.setInterval(UpdateAssembly::kContinuation);
-    connect(&m_waitRest, &QTimer::timeout, this, &ChatSocket::deliverUpdate);
     m_settle.setSingleShot(true);
-    m_settle.setInterval(UpdateAssembly::kContinuation + kQuietInterval);
+    m_settle.setInterval(kSeemsWhole + kQuietInterval);
+    // A burst under way may still continue the update: its end decides.
     connect(&m_settle, &QTimer::timeout, this, [this] {
-        // A burst under way may still continue the update: its end decides.
         if (m_burst.isEmpty())
             settle();
+    });
+    m_final.setSingleShot(true);
+    m_final.setInterval(kFinalQuiet);
+    connect(&m_final, &QTimer::timeout, this, [this] {
+        if (m_burst.isEmpty())
+            finish();
     });
     m_ackPoll.setInterval(250);
     connect(&m_ackPoll, &QTimer::timeout, this, &ChatSocket::checkAcknowledged);
@@ -169,27 +172,22 @@ void ChatSocket::endBurst()
     m_quiet.stop();
     if (m_burst.isEmpty())
         return;
-    if (m_unsettled && !m_assembly.continues(m_burst, m_burstFirstMs, kMaxUpdateBytes)) {
-        settle(); // a new update begins: the one before is whole
+    if (m_unfinished && !m_assembly.continues(m_burst, kMaxUpdateBytes)) {
+        finish(); // a new update begins: the one before is whole
         if (!m_socket)
             return;
     }
-    const UpdateAssembly::Next next =
-        m_assembly.add(std::exchange(m_burst, QByteArray()), m_burstFirstMs, m_burstLastMs, kMaxUpdateBytes);
-    if (next == UpdateAssembly::Next::Show)
+    m_final.stop();
+    if (m_assembly.add(std::exchange(m_burst, QByteArray()), kMaxUpdateBytes) == UpdateAssembly::Next::Show)
         deliverUpdate();
-    else
-        m_waitRest.start();
 }
 
 void ChatSocket::deliverUpdate()
 {
-    m_waitRest.stop();
-    if (m_assembly.bytes() > 0) {
-        m_unsettled = true;
-        m_settle.start();
-        emit dataArrival(m_assembly.bytes());
-    }
+    m_unsettled = true;
+    m_unfinished = true;
+    m_settle.start();
+    emit dataArrival(m_assembly.bytes());
 }
 
 void ChatSocket::settle()
@@ -198,7 +196,20 @@ void ChatSocket::settle()
         return;
     m_settle.stop();
     m_unsettled = false;
+    m_final.start();
     emit updateComplete();
+}
+
+void ChatSocket::finish()
+{
+    if (!m_unfinished)
+        return;
+    settle();
+    if (!m_socket)
+        return;
+    m_final.stop();
+    m_unfinished = false;
+    emit updateFinal();
 }
 
 QString ChatSocket::getData() const
@@ -232,10 +243,11 @@ void ChatSocket::close()
     QTcpSocket *socket = m_socket;
     m_socket = nullptr;
     m_quiet.stop();
-    m_waitRest.stop();
     m_ackPoll.stop();
     m_settle.stop();
+    m_final.stop();
     m_unsettled = false;
+    m_unfinished = false;
     m_burst.clear();
     m_assembly.clear();
     // Our own handle first: on Linux it would keep the connection open.
@@ -290,8 +302,8 @@ void ChatSocket::reportEnd(QAbstractSocket::SocketError error)
     if (!deliverBeforeEnd())
         return;
     // The hub closed after its last words: nothing of them is missing.
-    if (byHub && m_unsettled) {
-        settle();
+    if (byHub) {
+        finish();
         if (!m_socket)
             return;
     }
@@ -305,10 +317,8 @@ bool ChatSocket::deliverBeforeEnd()
 {
     gather();
     endBurst();
-    // The rest of an update without "/*/" will not come now.
-    if (m_waitRest.isActive())
-        deliverUpdate();
     m_settle.stop();
+    m_final.stop();
     // The receiver may have closed us meanwhile; then nothing more is said.
     return m_socket != nullptr;
 }

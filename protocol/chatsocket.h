@@ -30,14 +30,17 @@ class QTcpSocket;
 // segment arrives in several reads. Pieces that follow one another within
 // kQuietInterval are gathered into one burst; a stream that never pauses
 // is cut into bursts every kLongestBurst, so its first text shows early and
-// stays current. Bursts of one update (a lost segment resent later) are
-// joined by UpdateAssembly, and dataArrival() then means "this is the
-// whole update so far". Once nothing more of it can come (kContinuation
-// has passed, or the next update has begun), updateComplete() says so;
-// until then an update may be cut short by a pause. Data gathered before
+// stays current. Bursts of one update (a lost segment resent later, maybe
+// seconds later) are joined by UpdateAssembly, and dataArrival() then
+// means "this is the whole update so far"; an update whose "/*/" has not
+// come yet is never delivered. After kSeemsWhole without more of it,
+// updateComplete() says that the update is most likely whole; it may still
+// have been cut short by a longer pause. updateFinal() follows once nothing
+// more of it can come: the next update has begun, the hub closed the
+// connection in order after its last words, or kFinalQuiet passed. An
+// update cut short by a failed connection is neither. Data gathered before
 // the server closes or fails is delivered before the close or error
-// notification; the last update is complete when the server closed, but
-// not when the connection failed: it may have been cut short.
+// notification.
 //
 // A hub that vanishes without a word (power lost, cable pulled) is noticed
 // through SocketLiveness and reported as an error; chat messages it may
@@ -49,6 +52,13 @@ class ChatSocket final : public QObject
 public:
     static constexpr std::chrono::milliseconds kQuietInterval{40};
     static constexpr std::chrono::milliseconds kLongestBurst{400};
+    // After this long without more of it, an update seems whole: a segment
+    // lost once or twice on a LAN is resent sooner. One that took longer
+    // may have been cut short (see updateFinal()).
+    static constexpr std::chrono::milliseconds kSeemsWhole{700};
+    // Longer than a segment lost five times is held back (0.2 + 0.4 + 0.8
+    // + 1.6 + 3.2 s of retransmission backoff).
+    static constexpr std::chrono::milliseconds kFinalQuiet{10000};
     // An update never grows beyond this many bytes: a stream without end
     // starts a new one instead, so memory stays bounded.
     static constexpr qsizetype kMaxUpdateBytes = 20 * 1024 * 1024;
@@ -94,8 +104,12 @@ signals:
     void connected();
     // The server has paused after sending bytesTotal bytes.
     void dataArrival(qint64 bytesTotal);
-    // The update last delivered is whole: still there as updateBytes().
+    // The update last delivered is most likely whole: still there as
+    // updateBytes().
     void updateComplete();
+    // Nothing more of the update last delivered can come; always after
+    // updateComplete() for the same update.
+    void updateFinal();
     void closedByPeer();
     void errorOccurred(const QString &description);
 
@@ -105,6 +119,7 @@ private:
     void endBurst();
     void deliverUpdate();
     void settle();
+    void finish();
     // Delivers what is left before an end notification; false when the
     // receiver closed the socket meanwhile.
     bool deliverBeforeEnd();
@@ -120,9 +135,9 @@ private:
     QPointer<QTcpSocket> m_socket;
     QElapsedTimer m_clock;
     QTimer m_quiet;    // the server paused: the burst ends
-    QTimer m_waitRest; // an update without "/*/" yet: shown as it is after this
     QTimer m_ackPoll;  // while sent messages are unacknowledged
-    QTimer m_settle;   // no more of the update delivered last can come after this
+    QTimer m_settle;   // the update delivered last is most likely whole after this
+    QTimer m_final;    // and certainly whole after this
     QByteArray m_burst;
     qint64 m_burstFirstMs = 0;
     qint64 m_burstLastMs = 0;
@@ -134,6 +149,7 @@ private:
     quint16 m_port = 0;
     bool m_endReported = false;
     bool m_unsettled = false;   // an update was delivered, not yet called complete
+    bool m_unfinished = false;  // an update was delivered, not yet called final
     bool m_wasConnected = false;
     qintptr m_descriptor = -1;       // our own handle (SocketLiveness::keepHandle), until the end is read
     qint64 m_unansweredSinceMs = -1; // the first send since the hub last sent anything

@@ -7,10 +7,9 @@ namespace {
 constexpr QByteArrayView kSeparator = ChatMessages::kUpdateSeparatorBytes;
 }
 
-UpdateAssembly::Next UpdateAssembly::add(const QByteArray &burst, qint64 firstPieceMs, qint64 lastPieceMs,
-                                         qsizetype maxBytes)
+UpdateAssembly::Next UpdateAssembly::add(const QByteArray &burst, qsizetype maxBytes)
 {
-    if (continues(burst, firstPieceMs, maxBytes)) {
+    if (continues(burst, maxBytes)) {
         // A separator may also be made of the two ends that meet here.
         const qsizetype seam = std::max<qsizetype>(0, m_update.size() - (kSeparator.size() - 1));
         m_update += burst;
@@ -23,14 +22,15 @@ UpdateAssembly::Next UpdateAssembly::add(const QByteArray &burst, qint64 firstPi
         m_bytes = burst.size();
         m_hasSeparator = burst.contains(kSeparator);
     }
-    m_lastPieceMs = lastPieceMs;
+    m_started = true;
     return m_hasSeparator ? Next::Show : Next::Wait;
 }
 
-bool UpdateAssembly::continues(const QByteArray &burst, qint64 firstPieceMs, qsizetype maxBytes) const
+bool UpdateAssembly::continues(const QByteArray &burst, qsizetype maxBytes) const
 {
-    return m_lastPieceMs >= 0 && firstPieceMs - m_lastPieceMs <= kContinuation.count()
-           && (!m_hasSeparator || !burst.contains(kSeparator)) && m_update.size() + burst.size() <= maxBytes;
+    // No time limit: a segment lost several times holds the rest back for
+    // seconds, and the rest is never an update of its own.
+    return m_started && (!m_hasSeparator || !burst.contains(kSeparator)) && m_update.size() + burst.size() <= maxBytes;
 }
 
 void UpdateAssembly::clear()
@@ -38,6 +38,6 @@ void UpdateAssembly::clear()
     m_update.clear();
     m_replaced.clear();
     m_bytes = 0;
-    m_lastPieceMs = -1;
+    m_started = false;
     m_hasSeparator = false;
 }

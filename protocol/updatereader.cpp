@@ -81,6 +81,17 @@ std::optional<UpdateReader::Changes> UpdateReader::readIfAdding(const QByteArray
     return readTexts(update, separator, t, second);
 }
 
+bool UpdateReader::endsInsideLast(const QByteArray &update) const
+{
+    if (m_secondFrom < 0 || (update.size() == m_update.size() && update.constData() == m_update.constData()))
+        return false;
+    const qsizetype separator = update.indexOf(kSeparator);
+    if (separator < 0)
+        return false;
+    const Texts t = texts(update, separator);
+    return Text::endsInside(t.secondBefore, t.secondNow, m_second.compare(t.secondBefore, t.secondNow));
+}
+
 UpdateReader::Changes UpdateReader::readTexts(const QByteArray &update, qsizetype separator, const Texts &t,
                                               const Text::Difference &second)
 {
@@ -116,6 +127,17 @@ UpdateReader::Text::Difference UpdateReader::Text::compare(QByteArrayView before
     if (difference.inFront == 0)
         difference.dropped = droppedLines(before, now, &difference.shared);
     return difference;
+}
+
+bool UpdateReader::Text::endsInside(QByteArrayView before, QByteArrayView now, const Difference &difference)
+{
+    if (difference.inFront > 0 || difference.dropped + difference.shared >= before.size())
+        return false;
+    if (difference.shared == now.size())
+        return true;
+    // Cut inside its first line: the lines dropped in front are not found
+    // by that line, so look for the piece at a line start.
+    return !now.contains('\n') && before.indexOf(QByteArray("\n").append(now)) >= 0;
 }
 
 UpdateReader::Change UpdateReader::Text::read(QByteArrayView before, QByteArrayView now, bool flushEnd,

@@ -43,6 +43,11 @@ public:
     // front, as a hub that caps its log drops them); else nothing is read
     // and none is given. What is shown then never shrinks to come back.
     std::optional<Changes> readIfAdding(const QByteArray &update);
+    // Whether the update's second text ends inside the last one read: it
+    // is all of it, maybe after whole lines at its front, but stops short
+    // of its end. An update cut short by a pause looks so; a hub hardly
+    // ever takes lines back from its end.
+    bool endsInsideLast(const QByteArray &update) const;
     // Forgets the last update: the next is read whole.
     void reset();
 
@@ -70,6 +75,7 @@ private:
             qsizetype inFront = 0; // bytes of lines in front of all of `before`
         };
         Difference compare(QByteArrayView before, QByteArrayView now) const;
+        static bool endsInside(QByteArrayView before, QByteArrayView now, const Difference &difference);
         // `before` and `now` are this text's bytes in the last update and
         // in this one; `flushEnd` when the text is followed by "/*/" (a
         // lead byte at its end then stands alone).

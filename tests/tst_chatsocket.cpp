@@ -82,7 +82,7 @@ void ChatSocketTest::endOfConnection_data()
     QTest::addColumn<QString>("data"); // what getData() gives afterwards
     QTest::addColumn<QStringList>("givenBack"); // of the message "hi", sent first
     // It read the message: an orderly close.
-    QTest::newRow("the peer closes after last words") << "peer closes" << 1 << 0 << "last words" << QStringList();
+    QTest::newRow("the peer closes after last words") << "peer closes" << 1 << 0 << "m/*/last words" << QStringList();
     // Its program never read it (the system may have acknowledged it).
     QTest::newRow("the peer resets") << "peer resets" << 1 << 0 << "" << QStringList{"hi"};
     QTest::newRow("the peer resets after answering it") << "peer answers, resets" << 1 << 0 << "m/*/hi"
@@ -121,7 +121,7 @@ void ChatSocketTest::endOfConnection()
         // The hub read this message: it must not come back at the close.
         QVERIFY(pair.socket.sendData(QStringLiteral("NormalTelhi/*/~x"), nullptr, QStringLiteral("hi")));
         QTRY_COMPARE_WITH_TIMEOUT(pair.server.received(0), QByteArray("NormalTelhi/*/~x"), 5000);
-        pair.peer()->write("last words");
+        pair.peer()->write("m/*/last words");
         pair.peer()->disconnectFromHost();
     } else if (how.contains("resets")) {
         // Linger off: the close sends a reset instead of a FIN.
@@ -214,6 +214,12 @@ void ChatSocketTest::endingInWords_data()
         << closedError << C::kWsaConnAborted << true << 0 << QStringLiteral("通信エラーが発生しました（x）");
     QTest::newRow("a failed send after the hub vanished, Windows") << E::NetworkError << C::kWsaConnAborted << true << 16000
                                                                   << gone;
+    // The hub's PC left the network: retransmissions meet no route.
+    QTest::newRow("no route to the host, Linux") << E::NetworkError << C::kWsaHostUnreachable << true << 15000 << gone;
+    QTest::newRow("no route to the host, read as a close") << closedError << C::kWsaHostUnreachable << true << 15000
+                                                           << gone;
+    QTest::newRow("the network unreachable") << E::NetworkError << C::kWsaNetUnreachable << true << 15000 << gone;
+    QTest::newRow("the network down") << E::NetworkError << C::kWsaNetDown << true << 0 << gone;
     QTest::newRow("network error") << E::NetworkError << 0 << true << 100 << QStringLiteral("ネットワークエラーが発生しました（x）");
     QTest::newRow("no answer while connecting") << E::SocketTimeoutError << 0 << false << 0
                                                 << QStringLiteral("接続がタイムアウトしました");
@@ -239,9 +245,10 @@ void ChatSocketTest::updateCutAnywhereArrivesWhole()
     const QString update = QStringLiteral("太郎\r\n花子/*/太郎: こんにちは");
     const QByteArray bytes = Cp932::encode(update);
     for (int cut = 1; cut < bytes.size(); ++cut) {
-        // A segment resent after a pause: cut inside 太, before, inside
-        // and after "/*/". Everywhere else the pieces follow at once.
-        const int pauseMs = QList<int>{1, 12, 13, 15}.contains(cut) ? 900 : 10;
+        // A segment resent after a pause longer than an update waits for
+        // its rest: cut inside 太, before, inside and after "/*/".
+        // Everywhere else the pieces follow at once.
+        const int pauseMs = QList<int>{1, 12, 13, 15}.contains(cut) ? 1300 : 10;
         ConnectedPair pair; // a fresh connection: nothing before to continue
         QVERIFY(pair.connect());
         pair.peer()->write(bytes.left(cut));
@@ -268,7 +275,7 @@ void ChatSocketTest::leadByteJoinsTheNextUpdate()
     const QByteArray bytes = Cp932::encode(QStringLiteral("太郎/*/こんにちは"));
     pair.peer()->write(bytes.left(1));
     pair.peer()->flush();
-    QTest::qWait(int(UpdateAssembly::kContinuation.count()) + 300);
+    QTest::qWait(int(ChatSocket::kSeemsWhole.count()) + 300);
     pair.peer()->write(bytes.mid(1));
     pair.peer()->flush();
     QTRY_COMPARE_WITH_TIMEOUT(pair.socket.getData(), QStringLiteral("太郎/*/こんにちは"), 2000);
@@ -303,15 +310,23 @@ void ChatSocketTest::updateCompleteOnceNothingMoreCanCome_data()
     QTest::addColumn<QStringList>("events");
     QTest::newRow("one burst") << QByteArrayList{"m/*/a"} << 0 << "" << QStringList{"data m/*/a", "complete m/*/a"};
     QTest::newRow("cut by a lost segment")
-        << QByteArrayList{"m/*/a\r\nb", "c"} << 700 << ""
+        << QByteArrayList{"m/*/a\r\nb", "c"} << 400 << ""
         << QStringList{"data m/*/a\r\nb", "data m/*/a\r\nbc", "complete m/*/a\r\nbc"};
+    QTest::newRow("cut by a segment lost again and again")
+        << QByteArrayList{"m/*/a\r\nb", "c"} << 1600 << ""
+        << QStringList{"data m/*/a\r\nb", "complete m/*/a\r\nb", "data m/*/a\r\nbc", "complete m/*/a\r\nbc"};
+    QTest::newRow("cut before its separator") << QByteArrayList{"m", "/*/a"} << 1600 << ""
+                                              << QStringList{"data m/*/a", "complete m/*/a"};
     QTest::newRow("the next update at once") << QByteArrayList{"m/*/a", "m/*/a\r\nb"} << 200 << ""
-                                             << QStringList{"data m/*/a", "complete m/*/a", "data m/*/a\r\nb",
-                                                            "complete m/*/a\r\nb"};
+                                             << QStringList{"data m/*/a", "complete m/*/a", "final m/*/a",
+                                                            "data m/*/a\r\nb", "complete m/*/a\r\nb"};
     QTest::newRow("the hub closes after its last words")
-        << QByteArrayList{"m/*/a"} << 0 << "hub closes" << QStringList{"data m/*/a", "complete m/*/a", "closed"};
+        << QByteArrayList{"m/*/a"} << 0 << "hub closes"
+        << QStringList{"data m/*/a", "complete m/*/a", "final m/*/a", "closed"};
     QTest::newRow("closed before it is complete") << QByteArrayList{"m/*/a"} << 0 << "own close"
                                                   << QStringList{"data m/*/a"};
+    QTest::newRow("a long quiet") << QByteArrayList{"m/*/a"} << 0 << "long quiet"
+                                  << QStringList{"data m/*/a", "complete m/*/a", "final m/*/a"};
 }
 
 void ChatSocketTest::updateCompleteOnceNothingMoreCanCome()
@@ -325,6 +340,7 @@ void ChatSocketTest::updateCompleteOnceNothingMoreCanCome()
     QStringList seen;
     connect(&pair.socket, &ChatSocket::dataArrival, this, [&] { seen << "data " + pair.socket.getData(); });
     connect(&pair.socket, &ChatSocket::updateComplete, this, [&] { seen << "complete " + pair.socket.getData(); });
+    connect(&pair.socket, &ChatSocket::updateFinal, this, [&] { seen << "final " + pair.socket.getData(); });
     connect(&pair.socket, &ChatSocket::closedByPeer, this, [&] { seen << "closed"; });
     for (qsizetype i = 0; i < pieces.size(); ++i) {
         if (i > 0)
@@ -338,8 +354,9 @@ void ChatSocketTest::updateCompleteOnceNothingMoreCanCome()
         QTRY_VERIFY_WITH_TIMEOUT(!seen.isEmpty(), 2000);
         pair.socket.close();
     }
-    QTRY_COMPARE_WITH_TIMEOUT(seen.size(), events.size(), 3000);
-    QTest::qWait(int(UpdateAssembly::kContinuation.count()) + 300);
+    const int longest = int((end == "long quiet" ? ChatSocket::kFinalQuiet : ChatSocket::kSeemsWhole).count()) + 3000;
+    QTRY_COMPARE_WITH_TIMEOUT(seen.size(), events.size(), longest);
+    QTest::qWait(int(ChatSocket::kSeemsWhole.count()) + 300);
     QCOMPARE(seen, events);
 }
 

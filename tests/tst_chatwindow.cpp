@@ -31,6 +31,8 @@ private slots:
     void sendingTypedText();
     void displayUpdates_data();
     void displayUpdates();
+    void trickledUpdateShownWholeWithinASecond_data();
+    void trickledUpdateShownWholeWithinASecond();
     void copyGivesWhatIsSelected_data();
     void copyGivesWhatIsSelected();
     void readerKeepsTheirPlace_data();
@@ -154,16 +156,15 @@ void ChatWindowTest::displayUpdates_data()
     QTest::addColumn<QString>("text4");
     QTest::addColumn<QString>("text3");
     const QByteArrayList none;
-    QTest::newRow("no separator empties both") << QByteArrayList{"no separator"} << false << "" << "";
+    // The hub sends whole updates: what has no "/*/" is the rest of one.
+    QTest::newRow("no separator continues the update") << QByteArrayList{"no separator"} << false << "old"
+                                                       << "oldno separator";
     QTest::newRow("markup is text") << QByteArrayList{"<b>names</b>/*/<i>x</i>&amp;"} << false << "<b>names</b>"
                                     << "<i>x</i>&amp;";
     QTest::newRow("NUL and invalid bytes") << QByteArrayList{QByteArray("a\0b/*/\xFF\x80ok\x1A", 11)} << false
                                            << QStringLiteral("a") + QChar(0) + "b" << QStringLiteral("\uFFFD\uFFFDok\x1A");
     // A lost segment resent later: the bursts of one update, however cut.
     QTest::newRow("cut inside a character") << QByteArrayList{"\x91", "\xBE/*/z"} << false << "太" << "z";
-    QTest::newRow("cut before the separator") << QByteArrayList{"\x91\xBE\x98\x59\r\nb", "c/*/x"} << false
-                                              << "太郎\nbc" << "x";
-    QTest::newRow("cut inside the separator") << QByteArrayList{"ab/", "*/xy"} << false << "ab" << "xy";
     QTest::newRow("cut after the separator") << QByteArrayList{"ab/*/x\r", "\ny"} << false << "ab" << "x\ny";
     QTest::newRow("a whole update replaces the one before")
         << QByteArrayList{"ab/*/xy", "cd/*/z"} << false << "cd" << "z";
@@ -179,8 +180,6 @@ void ChatWindowTest::displayUpdates()
     QVERIFY(m_w->join(*m_server, QStringLiteral("太郎")));
     m_server->sendToAll("old/*/old");
     QTRY_COMPARE_WITH_TIMEOUT(m_w->Text4->toPlainText(), QStringLiteral("old"), 5000);
-    // Long enough that the next piece cannot continue the old update.
-    QTest::qWait(int(UpdateAssembly::kContinuation.count()) + 200);
 
     for (qsizetype i = 0; i < pieces.size(); ++i) {
         m_server->sendToAll(pieces[i]);
@@ -194,6 +193,44 @@ void ChatWindowTest::displayUpdates()
     QTRY_COMPARE_WITH_TIMEOUT(m_w->Text3->text(), text3, 3000);
     QCOMPARE(m_w->Text2->isEnabled(), !thenClose);
     QCOMPARE(accessibleName(m_w->SB), m_w->status()); // a screen reader hears what the status bar says
+}
+
+void ChatWindowTest::trickledUpdateShownWholeWithinASecond_data()
+{
+    QTest::addColumn<QString>("before"); // the conversation shown before it
+    QTest::addColumn<QString>("after");
+    QString log;
+    for (int i = 1; i <= 100; ++i)
+        log += QStringLiteral("佐藤: %1行目\r\n").arg(i, 3);
+    QTest::newRow("a line added") << log << log + QStringLiteral("鈴木: 新しい話");
+    QTest::newRow("the first at joining") << QString() << log;
+    QTest::newRow("another conversation") << log << QString(log).replace(u'佐', u'加');
+}
+
+void ChatWindowTest::trickledUpdateShownWholeWithinASecond()
+{
+    // A hub on a slow link: 3 KB in 30-byte pieces every 25 ms, never a
+    // pause in which a burst would end.
+    QFETCH(QString, before);
+    QFETCH(QString, after);
+    QVERIFY(m_w->join(*m_server, QStringLiteral("太郎")));
+    QSignalSpy complete(m_w->find<ChatSocket>("WSock"), &ChatSocket::updateComplete);
+    if (!before.isEmpty()) {
+        m_server->sendToAll(Cp932::encode("太郎/*/" + before));
+        QVERIFY(complete.wait(3000));
+    }
+    const QByteArray update = Cp932::encode("太郎/*/" + after);
+    QTcpSocket *hub = m_server->client(0);
+    for (qsizetype at = 0; at < update.size(); at += 30) {
+        hub->write(update.mid(at, 30));
+        hub->flush();
+        QTest::qWait(25);
+    }
+    QElapsedTimer sinceLastPiece;
+    sinceLastPiece.start();
+    const QString whole = QString(after).replace("\r\n", "\n");
+    QVERIFY(QTest::qWaitFor([&] { return m_w->Text3->text() == whole; }, 3000));
+    QVERIFY2(sinceLastPiece.elapsed() <= 1000, qPrintable(QString::number(sinceLastPiece.elapsed())));
 }
 
 void ChatWindowTest::copyGivesWhatIsSelected_data()
@@ -432,7 +469,7 @@ void ChatWindowTest::endlessStreamStaysSmall()
         QVERIFY2(untilClosed.elapsed() <= 2000, qPrintable(QString::number(untilClosed.elapsed())));
     } else {
         QVERIFY(QTest::qWaitFor([&] { return hub->bytesToWrite() == 0; }, 20000));
-        QTest::qWait(int(UpdateAssembly::kContinuation.count()) + 500);
+        QTest::qWait(int(ChatSocket::kSeemsWhole.count()) + 500);
     }
     const double raised = processStatusMiB(QStringLiteral("self"), "VmHWM") - idle;
     qInfo("%d MB in %lld ms: peak %.1f MiB over idle", megabytes, clock.elapsed(), raised);

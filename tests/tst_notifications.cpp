@@ -3,6 +3,7 @@
 // session bus receives; on Windows the notification-area icon and balloon.
 #include "chatsocket.h"
 #include "codepage932.h"
+#include "conversationupdates.h"
 #include "desktopnotifier.h"
 #include "displayfield.h"
 #include "mainwindowharness.h"
@@ -160,52 +161,92 @@ void NotificationsTest::cleanupTestCase()
 }
 
 namespace {
-// The window's display step and news judge, without the window: each
-// update of `steps` is first shown as it would be when cut after `cut`
-// bytes, and on from there every `step` bytes, and then whole. Returns the
-// lines told; `*fault` says where the conversation shown ever lost more
-// than whole lines at its front, or did not end as the update.
-QStringList tellNews(const QStringList &steps, qsizetype cut, qsizetype step, QString *fault)
+// How the hub's updates reach the window: each is cut after `cut` bytes
+// and on from there every `step` bytes, and each piece is followed by a
+// short pause (it arrives) or one longer than an update waits for its
+// rest (it counts as complete, and may have been cut short).
+struct Delivery
 {
-    UpdateReader reader;
-    NewMessages::Judge judge;
-    QString shown;
+    qsizetype cut = 0;
+    qsizetype step = 0;
+    bool longPauses = false;
+};
+
+// The window's display step and news judge, without the window, fed as
+// the socket feeds them. Returns the lines told, as the notification
+// holds them; `*fault` says where the conversation shown ever lost more
+// than whole lines at its front, or did not end as the update.
+QStringList tellNews(const QStringList &steps, const Delivery &delivery, QString *fault)
+{
+    DisplayField members, conversation;
+    ConversationUpdates updates(&members, &conversation);
+    QByteArray last;
     bool lookedAt = false;
+    bool joining = false;
     QStringList told;
-    judge.joined(QStringLiteral("太郎"));
-    auto apply = [&](const UpdateReader::Change &change) {
-        judge.changing(shown, change);
-        shown = change.head + shown.sliced(change.dropped, change.kept) + change.tail;
+    const auto tell = [&](const std::optional<NewMessages::News> &news) {
+        if (news && news->takesBackLast && !told.isEmpty())
+            told.removeLast();
+        if (news)
+            told += news->lines;
     };
+    // Whether `now` begins with `before`, maybe after lines at its front.
+    const auto continues = [](const QString &before, const QString &now) {
+        for (qsizetype from = 0;; from = before.indexOf(u'\n', from) + 1) {
+            if (now.startsWith(QStringView(before).sliced(from)))
+                return true;
+            if (before.indexOf(u'\n', from) < 0)
+                return false;
+        }
+    };
+    const auto shown = [&](const QByteArray &bytes, const QString &whole) {
+        const QString before = conversation.text();
+        updates.arriving(bytes);
+        if (delivery.longPauses)
+            tell(updates.complete(bytes, lookedAt));
+        // Lines shown never go, but for the start of a conversation that
+        // replaces them (or of the one at joining again), shown once it
+        // seems complete.
+        const bool kept = continues(before, conversation.text())
+                          || (delivery.longPauses && (joining || !continues(before, whole))
+                              && whole.startsWith(conversation.text()));
+        if (!kept && fault->isEmpty())
+            *fault = QStringLiteral("cut at %1: \"%2\" became \"%3\"").arg(bytes.size()).arg(before, conversation.text());
+    };
+    QString lastText;
+    // Nothing more of the last update can come: it shows whole.
+    const auto finish = [&] {
+        if (last.isEmpty())
+            return;
+        tell(updates.final(last, lookedAt));
+        if (conversation.text() != lastText && fault->isEmpty())
+            *fault = QStringLiteral("shows \"%1\"").arg(conversation.text());
+        joining = false;
+    };
+    updates.joined(QStringLiteral("太郎"));
     for (const QString &s : steps) {
         if (s == "join") {
-            judge.joined(QStringLiteral("太郎"));
+            updates.joined(QStringLiteral("太郎"));
+            last.clear(); // the old connection's update never ends
+            joining = true;
         } else if (s == "look") {
             lookedAt = true;
         } else if (s.startsWith("send:")) {
-            judge.sent(s.mid(5));
+            updates.sent(s.mid(5));
         } else if (s.startsWith("update:")) {
-            const QString conversation = s.mid(7);
-            const QByteArray bytes = Cp932::encode("太郎\r\n花子/*/" + QString(conversation).replace("\n", "\r\n"));
-            for (qsizetype at = cut; at < bytes.size(); at += step) {
-                const QString before = shown;
-                if (const auto change = reader.readIfAdding(bytes.first(at)))
-                    apply(change->second);
-                bool kept = false;
-                for (qsizetype from = 0; !kept; from = before.indexOf(u'\n', from) + 1) {
-                    kept = shown.startsWith(QStringView(before).sliced(from));
-                    if (before.indexOf(u'\n', from) < 0)
-                        break;
-                }
-                if (!kept && fault->isEmpty())
-                    *fault = QStringLiteral("cut at %1: \"%2\" became \"%3\"").arg(at).arg(before, shown);
-            }
-            apply(reader.read(bytes).second);
-            if (shown != conversation && fault->isEmpty())
-                *fault = QStringLiteral("shows \"%1\"").arg(shown);
-            told += judge.completed(shown, std::exchange(lookedAt, false));
+            finish(); // the next update begins
+            const QString text = s.mid(7);
+            const QByteArray bytes = Cp932::encode("太郎\r\n花子/*/" + QString(text).replace("\n", "\r\n"));
+            for (qsizetype at = delivery.cut; at < bytes.size(); at += delivery.step)
+                shown(bytes.first(at), text);
+            updates.arriving(bytes);
+            tell(updates.complete(bytes, lookedAt));
+            last = bytes;
+            lastText = text;
+            lookedAt = false;
         }
     }
+    finish();
     return told;
 }
 } // namespace
@@ -254,6 +295,28 @@ void NotificationsTest::whatIsNews_data()
     QTest::newRow("an own line that comes back later") << QStringList{u + log, "send:a", u + log + "\n花子: x",
                                                                       u + log + "\n花子: x\n太郎: a"}
                                                        << QStringList{"花子: x"};
+    QTest::newRow("a longer name that holds the person's")
+        << QStringList{u + log, "send:はい", u + log + "\n太郎一郎: はい\n太郎: はい"} << QStringList{"太郎一郎: はい"};
+    QTest::newRow("the name inside someone else's words")
+        << QStringList{u + log, "send:はい", u + log + "\n花子: 太郎さん、はい"} << QStringList{"花子: 太郎さん、はい"};
+    QTest::newRow("the words before the name, then the person's line")
+        << QStringList{u + log, "send:了解", u + log + "\n花子: 了解、太郎さん", u + log + "\n花子: 了解、太郎さん\n太郎: 了解"}
+        << QStringList{"花子: 了解、太郎さん"};
+    QTest::newRow("a time stamp in front, full-width separator")
+        << QStringList{u + log, "send:はい", u + log + "\n[12:00] 太郎：はい"} << QStringList();
+    QTest::newRow("as the hub spells what a Linux keyboard types")
+        << QStringList{u + log, "send:10時〜11時、−5万円", u + log + "\n太郎: 10時～11時、－5万円"} << QStringList();
+    QTest::newRow("forgotten once come back: the same words again are news")
+        << QStringList{u + log, "send:了解", u + log + "\n太郎: 了解", u + log + "\n太郎: 了解\n太郎: 了解"}
+        << QStringList{"太郎: 了解"};
+    QTest::newRow("forgotten when the second update comes without it")
+        << QStringList{u + log, "send:a", u + log + "\n花子: x", u + log + "\n花子: x\n花子: y",
+                       u + log + "\n花子: x\n花子: y\n太郎: a"}
+        << QStringList{"花子: x", "花子: y", "太郎: a"};
+    QTest::newRow("the log capped as each line comes")
+        << QStringList{u + log, u + "佐藤: 会議は10時\na", u + "a\nb", u + "b\nc"} << QStringList{"a", "b", "c"};
+    QTest::newRow("the conversation emptied, then a line")
+        << QStringList{u + log, u, u + "佐藤: はじめまして"} << QStringList{"佐藤: はじめまして"};
     QTest::newRow("nothing new (a refresh)") << QStringList{u + log, u + log} << QStringList();
     QTest::newRow("replaced whole") << QStringList{u + log, u + "別の会話\nです"} << QStringList();
     QTest::newRow("replaced whole after an append")
@@ -281,15 +344,23 @@ void NotificationsTest::whatIsNews()
     qsizetype longest = 0;
     for (const QString &step : steps)
         longest = std::max(longest, Cp932::encode(step).size() + 16);
-    // Cut once anywhere, and cut at every byte.
-    for (qsizetype cut = 1; cut <= longest; ++cut) {
+    // Cut once anywhere, twice (a segment lost, then the one after it
+    // too), and at every byte; with pauses short and long.
+    for (const bool longPauses : {false, true}) {
+        for (qsizetype cut = 1; cut <= longest; ++cut) {
+            for (const qsizetype step : {longest, std::max<qsizetype>(1, cut / 2 + 5)}) {
+                QString fault;
+                const QStringList result = tellNews(steps, {cut, step, longPauses}, &fault);
+                QVERIFY2(result == told, qPrintable(QStringLiteral("cut at byte %1 and every %2 bytes%3: told %4")
+                                                        .arg(cut).arg(step)
+                                                        .arg(longPauses ? ", long pauses" : "", result.join('|'))));
+                QVERIFY2(fault.isEmpty(), qPrintable(fault));
+            }
+        }
         QString fault;
-        QVERIFY2(tellNews(steps, cut, longest, &fault) == told, qPrintable(QStringLiteral("cut at byte %1").arg(cut)));
+        QCOMPARE(tellNews(steps, {1, 1, longPauses}, &fault), told);
         QVERIFY2(fault.isEmpty(), qPrintable(fault));
     }
-    QString fault;
-    QCOMPARE(tellNews(steps, 1, 1, &fault), told);
-    QVERIFY2(fault.isEmpty(), qPrintable(fault));
 }
 
 void NotificationsTest::unseenLinesSummedUp()
@@ -343,7 +414,8 @@ struct UnseenWindow
     bool shown(const QString &conversation, const QString &members = QStringLiteral("太郎"))
     {
         complete.clear();
-        fixture.server.sendToAll(Cp932::encode(members + "/*/" + conversation));
+        // As a hub sends them: lines end in CR LF.
+        fixture.server.sendToAll(Cp932::encode(QString(members + "/*/" + conversation).replace("\n", "\r\n")));
         return QTest::qWaitFor([&] { return fixture.w.Text3->text() == conversation && fixture.w.Text4->text() == members; },
                                5000);
     }
@@ -502,10 +574,20 @@ void NotificationsTest::desktopHearsOfNewLines()
 void NotificationsTest::updateCutByAPause_data()
 {
     QTest::addColumn<QString>("cutBefore"); // the update is cut just before this text
-    QTest::newRow("among the lines read before") << QStringLiteral("佐藤: 30行目");
-    QTest::newRow("at the end of one of them") << QStringLiteral("\r\n佐藤: 31行目");
-    QTest::newRow("before the new line") << QStringLiteral("\r\n鈴木: 新しい話");
-    QTest::newRow("inside the new line") << QStringLiteral("新しい話");
+    QTest::addColumn<int>("pauseMs");
+    QTest::addColumn<QStringList>("calls");
+    const QStringList once{"notify new 鈴木: 新しい話"};
+    QTest::newRow("among the lines read before") << QStringLiteral("佐藤: 30行目") << 700 << once;
+    QTest::newRow("at the end of one of them") << QStringLiteral("\r\n佐藤: 31行目") << 700 << once;
+    QTest::newRow("before the new line") << QStringLiteral("\r\n鈴木: 新しい話") << 700 << once;
+    QTest::newRow("inside the new line") << QStringLiteral("新しい話") << 700 << once;
+    // A segment lost twice or more: the pause outlasts the wait for the rest.
+    QTest::newRow("among the lines read before, 1.6 s") << QStringLiteral("佐藤: 25行目") << 1600 << once;
+    QTest::newRow("among the lines read before, 3 s") << QStringLiteral("佐藤: 25行目") << 3000 << once;
+    QTest::newRow("right after the separator, 1.6 s") << QStringLiteral("佐藤: 1行目") << 1600 << once;
+    // What seemed whole is told, and told again whole.
+    QTest::newRow("inside the new line, 1.6 s") << QStringLiteral("い話") << 1600
+                                                << QStringList{"notify new 鈴木: 新し", "notify replaces 鈴木: 新しい話"};
 }
 
 void NotificationsTest::updateCutByAPause()
@@ -515,6 +597,8 @@ void NotificationsTest::updateCutByAPause()
 #else
     // A segment lost on the LAN: the hub's update comes in two parts.
     QFETCH(QString, cutBefore);
+    QFETCH(int, pauseMs);
+    QFETCH(QStringList, calls);
     StandInDesktop desktop(m_address);
     QVERIFY(desktop.serve());
     QStringList lines;
@@ -523,23 +607,30 @@ void NotificationsTest::updateCutByAPause()
     const QString read = lines.join(u'\n');
     UnseenWindow w(read);
     QVERIFY(w.ok);
-    const QByteArray update = Cp932::encode(QStringLiteral("太郎/*/") + lines.join("\r\n") + "\r\n鈴木: 新しい話");
-    const qsizetype cut = update.lastIndexOf(Cp932::encode(cutBefore));
+    const QString members = QStringLiteral("太郎\r\n鈴木");
+    const QByteArray update = Cp932::encode(members + QStringLiteral("/*/") + lines.join("\r\n") + "\r\n鈴木: 新しい話");
+    const qsizetype cut = update.indexOf(Cp932::encode(cutBefore));
     QVERIFY(cut > 0);
     QTcpSocket *hub = w.fixture.server.client(0);
     hub->write(update.first(cut));
+    // Nothing read goes, the members stay, and nothing is told twice.
     QElapsedTimer pause;
     pause.start();
-    while (pause.elapsed() < 700) {
+    while (pause.elapsed() < pauseMs) {
         QTest::qWait(20);
         QVERIFY2(w.fixture.w.Text3->text().startsWith(read), qPrintable(w.fixture.w.Text3->text().right(40)));
+        QVERIFY(!w.fixture.w.Text4->text().isEmpty());
     }
     hub->write(update.sliced(cut));
     QTRY_COMPARE_WITH_TIMEOUT(w.fixture.w.Text3->text(), read + QStringLiteral("\n鈴木: 新しい話"), 3000);
-    QTRY_COMPARE_WITH_TIMEOUT(desktop.calls, QStringList{"notify new 鈴木: 新しい話"}, 3000);
-    QTest::qWait(1500);
-    QCOMPARE(desktop.calls, QStringList{"notify new 鈴木: 新しい話"});
-    QCOMPARE(desktop.counts, QStringList{"1/true"});
+    QTRY_COMPARE_WITH_TIMEOUT(desktop.calls, calls, 3000);
+    // The next update, one more line: only that line is news.
+    QVERIFY(w.update(read + QStringLiteral("\n鈴木: 新しい話\n鈴木: 次"), QStringLiteral("太郎\n鈴木")));
+    QTRY_COMPARE_WITH_TIMEOUT(desktop.calls, calls + QStringList{"notify replaces 鈴木: 新しい話\n鈴木: 次"}, 3000);
+    QTest::qWait(300);
+    QCOMPARE(desktop.calls.size(), calls.size() + 1);
+    QCOMPARE(desktop.counts.last(), QStringLiteral("2/true"));
+    QCOMPARE(w.fixture.w.Text4->text(), QStringLiteral("太郎\n鈴木"));
 #endif
 }
 

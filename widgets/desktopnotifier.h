@@ -22,6 +22,8 @@ public:
     // Shows the notification, or replaces the one still shown. The body is
     // plain text, shown as it is.
     virtual void notify(const QString &summary, const QString &body) = 0;
+    // The longest body the desktop shows whole, or -1 for no limit.
+    virtual qsizetype longestBody() const { return -1; }
     // Takes the notification back, if one is shown.
     virtual void withdraw() = 0;
     // Where the desktop shows Wispleaf's status (the notification area's

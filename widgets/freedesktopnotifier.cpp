@@ -109,8 +109,9 @@ void FreedesktopNotifier::sendPending()
         m_inFlight = false;
         if (!reply.isError())
             m_id = reply.value();
+        // Read before this answer came: closed, while what came since waits.
         if (std::exchange(m_closeWhenAnswered, false))
-            withdraw();
+            closeShown();
         sendPending();
     });
 }
@@ -122,6 +123,11 @@ void FreedesktopNotifier::withdraw()
         m_closeWhenAnswered = true;
         return;
     }
+    closeShown();
+}
+
+void FreedesktopNotifier::closeShown()
+{
     if (m_id == 0)
         return;
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("CloseNotification"));

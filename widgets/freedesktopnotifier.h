@@ -31,6 +31,7 @@ private slots:
 private:
     bool connectToService();
     void sendPending();
+    void closeShown();
 
     enum class Bus { Untried, Connected, Absent };
     Bus m_bus = Bus::Untried;

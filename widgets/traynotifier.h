@@ -14,6 +14,8 @@ public:
     explicit TrayNotifier(QWidget *window);
 
     void notify(const QString &summary, const QString &body) override;
+    // The balloon's text field holds 256 characters with its terminator.
+    qsizetype longestBody() const override { return 255; }
     void withdraw() override;
     void setStatusText(const QString &text) override;
 
