@@ -30,6 +30,9 @@ Meaning fromSystemCode(const Report &report, Meaning otherwise)
         return Meaning::ResetByHub;
     case kWsaTimedOut:
     case kWsaNetReset:
+    case kWsaNetDown:
+    case kWsaNetUnreachable:
+    case kWsaHostUnreachable:
         return Meaning::HubStoppedAnswering;
     case kWsaConnAborted:
         return report.unansweredMs >= kUnansweredBeforeGivingUpMs ? Meaning::HubStoppedAnswering : Meaning::Other;

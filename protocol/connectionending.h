@@ -7,17 +7,21 @@
 // the status bar shows for it: one table for Linux and Windows. A hub that
 // closes or resets its side "closed the program" (a reset: with data its
 // program never read); a hub whose PC no longer answers (keep-alive probes
-// or retransmissions unanswered) "stopped answering", however the system
-// reports it. Qt reports a reset, and on Windows a connection the system
+// or retransmissions unanswered, or no way to it any more: no route, the
+// host unreachable, the network down) "stopped answering", however the
+// system reports it. Qt reports a reset, and on Windows a connection the system
 // gave up on, like a close by the peer: the system's own code of that
 // close (SocketLiveness::closeReport) tells them apart.
 namespace ConnectionEnding {
 
 // Windows' codes for how a connection ended (Wine gives the same).
+inline constexpr int kWsaNetDown = 10050;
+inline constexpr int kWsaNetUnreachable = 10051;
 inline constexpr int kWsaNetReset = 10052;
 inline constexpr int kWsaConnAborted = 10053;
 inline constexpr int kWsaConnReset = 10054;
 inline constexpr int kWsaTimedOut = 10060;
+inline constexpr int kWsaHostUnreachable = 10065;
 
 struct Report
 {

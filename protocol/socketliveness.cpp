@@ -174,12 +174,34 @@ void watchCloseReports() {}
 int closeReport(qintptr handle)
 {
     // A close in order leaves our side waiting to close (CLOSE_WAIT); a
-    // reset ends the connection at once.
+    // reset, or the system giving up, ends the connection at once.
     tcp_info info = {};
     socklen_t size = sizeof info;
-    if (handle < 0 || getsockopt(int(handle), IPPROTO_TCP, TCP_INFO, &info, &size) != 0)
+    if (handle < 0 || getsockopt(int(handle), IPPROTO_TCP, TCP_INFO, &info, &size) != 0
+        || info.tcpi_state != TCP_CLOSE)
         return 0;
-    return info.tcpi_state == TCP_CLOSE ? ConnectionEnding::kWsaConnReset : 0;
+    // Qt has read the error that ended it; what stays is the last soft
+    // error, the reason why the retransmissions went unanswered (a reset
+    // leaves none: progress clears it).
+    int softError = 0;
+    socklen_t length = sizeof softError;
+    if (getsockopt(int(handle), SOL_SOCKET, SO_ERROR, &softError, &length) != 0)
+        softError = 0;
+    switch (softError) {
+    case EHOSTUNREACH:
+        return ConnectionEnding::kWsaHostUnreachable;
+    case ENETUNREACH:
+        return ConnectionEnding::kWsaNetUnreachable;
+    case ENETDOWN:
+        return ConnectionEnding::kWsaNetDown;
+    case ETIMEDOUT:
+        return ConnectionEnding::kWsaTimedOut;
+    default:
+        // Data still unacknowledged, or probes out, when it ended: the
+        // system gave up on a silent peer. A reset empties both.
+        return info.tcpi_unacked > 0 || info.tcpi_probes > 0 ? ConnectionEnding::kWsaTimedOut
+                                                             : ConnectionEnding::kWsaConnReset;
+    }
 }
 
 void forgetCloseReport(qintptr) {}
