@@ -80,7 +80,7 @@ void FindTest::followsTheConversation_data()
     // "front:<lines>", "goes on:<text>" (the last line continued).
     QTest::addColumn<QStringList>("steps");
     QTest::newRow("a line appended") << QStringList{"append:佐藤: PDFを送ります"};
-    QTest::newRow("a match cut by the old end") << QStringList{"goes on:Ｆです"};
+    QTest::newRow("a match cut by the old end") << QStringList{"append:佐藤: ＰＤ", "goes on:Ｆです"};
     QTest::newRow("a voiced mark joins the old end") << QStringList{"goes on:ﾞｲﾄﾞ"};
     QTest::newRow("the oldest dropped") << QStringList{"drop:1", "append:山田: pdf", "drop:2"};
     QTest::newRow("lines in front") << QStringList{"front:鈴木: ＰＤＦ", "append:x"};
