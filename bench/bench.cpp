@@ -16,7 +16,7 @@ int main(int argc, char *argv[])
         {"encode", benchEncode},       {"changed-lines", benchChangedLines}, {"display", benchDisplayStep},
         {"long-line", benchOneLongLine}, {"wait", benchWait},                {"destinations", benchDestinations},
         {"startup", benchStartup},     {"vanished-hub", benchVanishedHub}, {"unseen-update", benchUnseenUpdate},
-        {"find", benchFind},
+        {"find", benchFind},           {"trickle", benchTrickle},
 #ifdef WISPLEAF_BENCH_XCB
         {"person", benchHugeLineAsAPersonMeetsIt}, {"conversation", benchConversationSize},
         {"stream-memory", benchStreamMemory},

@@ -86,6 +86,7 @@ void benchDisplayStep();   // display.cpp
 void benchChangedLines();
 void benchUnseenUpdate();
 void benchOneLongLine();
+void benchTrickle();
 void benchEncode();        // encode.cpp
 void benchVanishedHub();   // connection.cpp
 void benchWait();
