@@ -320,6 +320,8 @@ void NotificationsTest::whatIsNews_data()
         << QStringList{u + log, u, u + "佐藤: はじめまして"} << QStringList{"佐藤: はじめまして"};
     QTest::newRow("nothing new (a refresh)") << QStringList{u + log, u + log} << QStringList();
     QTest::newRow("replaced whole") << QStringList{u + log, u + "別の会話\nです"} << QStringList();
+    QTest::newRow("replaced whole by a longer one")
+        << QStringList{u + log, u + "別の会話です。\n鈴木: こんにちは\n佐藤: 今日は\n田中: よろしく"} << QStringList();
     QTest::newRow("replaced whole after an append")
         << QStringList{u + log, u + log + "\na", u + "別の会話\nです\n長い行"} << QStringList{"a"};
     QTest::newRow("a line in front, where the old end would cut a line")
@@ -517,6 +519,10 @@ void NotificationsTest::desktopHearsOfNewLines_data()
                                                              << QStringList{"notify new a"} << QStringList{"1/true"};
     QTest::newRow("a dialog of Wispleaf's looked at") << QStringList{"dialog", "update:" + old + "\na"} << QStringList()
                                                       << QStringList();
+    QTest::newRow("the hub closes while a dialog of Wispleaf's is looked at")
+        << QStringList{"dialog", "hub-closes"} << QStringList() << QStringList();
+    QTest::newRow("the hub closes while the destination window is looked at")
+        << QStringList{"child", "hub-closes"} << QStringList() << QStringList();
     QTest::newRow("the destination window looked at") << QStringList{"child", "update:" + old + "\na"} << QStringList()
                                                       << QStringList();
     // Slower than an update takes to be complete, so that the second
