@@ -5,6 +5,7 @@
 #include "probes.h"
 #include "testsupport.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -290,6 +291,11 @@ void DestinationFileTest::inPlaceRewriteEndsAsTheUserWasTold_data()
         << "delete, colleague" << 2
         << QStringList{noNewFile, journal, "overwrite PCIP.dat: failed", "overwrite PCIP.dat: failed", journal}
         << true << "colleague's";
+    // Only the digest tells: the same size, the time stamp put back.
+    QTest::newRow("not put back, then a colleague's change of the same size stays")
+        << "delete, colleague of the same size" << 2
+        << QStringList{noNewFile, journal, "overwrite PCIP.dat: failed", "overwrite PCIP.dat: failed", journal}
+        << true << "colleague's, same size";
 }
 
 void DestinationFileTest::inPlaceRewriteEndsAsTheUserWasTold()
@@ -304,6 +310,7 @@ void DestinationFileTest::inPlaceRewriteEndsAsTheUserWasTold()
     const QByteArray now = old.left(37) + old.right(37);
     const QByteArray torn = now + old.mid(now.size(), 10);
     const QByteArray colleagues = old + ::recordBytes(-1, "D", "4");
+    QByteArray sameSize;
     writeFileBytes(old);
     InPlaceRewrite rewrite("PCIP.dat");
     const QString journalPath = rewrite.journalPath();
@@ -320,6 +327,13 @@ void DestinationFileTest::inPlaceRewriteEndsAsTheUserWasTold()
         if (how.endsWith("colleague")) {
             QTest::qWait(20); // a later time stamp, as another PC's write would have
             writeFileBytes(colleagues);
+        } else if (how.endsWith("of the same size")) {
+            const QDateTime stamp = QFileInfo(QStringLiteral("PCIP.dat")).lastModified();
+            sameSize = readFileBytes();
+            sameSize[2] = sameSize[2] == 'Z' ? 'Y' : 'Z'; // the first name's first letter
+            writeFileBytes(sameSize);
+            QFile file(QStringLiteral("PCIP.dat"));
+            QVERIFY(file.open(QIODevice::ReadWrite) && file.setFileTime(stamp, QFileDevice::FileModificationTime));
         }
     } else if (how == "crash") {
         QVERIFY(rewrite.writeJournal(now, &error));
@@ -346,12 +360,13 @@ void DestinationFileTest::inPlaceRewriteEndsAsTheUserWasTold()
     QCOMPARE(file.open(), opens);
     file.close();
     // The user is told why a failed change did not come back.
-    QCOMPARE(file.notice().contains(QStringLiteral("そのままにしました")), how == "delete, colleague");
+    QCOMPARE(file.notice().contains(QStringLiteral("そのままにしました")), how.startsWith("delete, colleague"));
     if (!opens)
         QVERIFY2(file.errorString().contains(QDir::toNativeSeparators(journalPath)), qPrintable(file.errorString()));
     else
         QVERIFY(!QFileInfo::exists(journalPath));
-    const QMap<QString, QByteArray> lists{{"old", old}, {"new", now}, {"torn", torn}, {"colleague's", colleagues}};
+    const QMap<QString, QByteArray> lists{
+        {"old", old}, {"new", now}, {"torn", torn}, {"colleague's", colleagues}, {"colleague's, same size", sameSize}};
     QCOMPARE(readFileBytes().toHex(' '), lists.value(listAfter).toHex(' '));
 }
 

@@ -1,5 +1,7 @@
 #include "destinationwindowharness.h"
+#include "diskwriter.h"
 #include "form2.h"
+#include "inplacerewrite.h"
 #include "mainwindowharness.h"
 #include "pcipfile.h"
 #include "testsupport.h"
@@ -9,6 +11,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QScopeGuard>
 #include <QTest>
 
@@ -52,6 +55,7 @@ private slots:
     void aChosenRowIsForgottenOnReopening();
     void fileErrorsLoseNothingTyped();
     void writesDuringConnectWait();
+    void aChangeLeftAsItWasIsSaidOnConnecting();
     void inputMethodModes();
     void screenReaderNames();
 };
@@ -332,6 +336,49 @@ void DestinationWindowTest::writesDuringConnectWait()
     w.Command2->click();
     QCOMPARE(w.status(), Say::connected);
     QCOMPARE(hosts.answering.connectionCount(), 1);
+}
+
+namespace {
+// A shared folder that takes no new file, and overwrites that break off
+// half-way: a delete that can be neither done nor put back.
+class BrokenShareWriter final : public DiskWriter
+{
+public:
+    Outcome replace(const QString &path, const QByteArray &bytes, QString *error) override
+    {
+        return path.endsWith(QLatin1String("PCIP.dat")) ? Outcome::CannotCreate
+                                                        : DiskWriter::system().replace(path, bytes, error);
+    }
+    Outcome overwrite(const QString &path, const QByteArray &bytes, QString *error) override
+    {
+        DiskWriter::system().overwrite(path, bytes.left(bytes.size() / 2), error);
+        return Outcome::Failed;
+    }
+};
+} // namespace
+
+void DestinationWindowTest::aChangeLeftAsItWasIsSaidOnConnecting()
+{
+    WindowWithServer fixture;
+    const QByteArray listed = readFileBytes();
+    const QByteArray extra = recordBytes(0, "extra", "127.0.0.9");
+    writeFileBytes(listed + extra);
+    BrokenShareWriter writer;
+    QString error;
+    QVERIFY(!PcipFile::replaceAll(QStringLiteral("PCIP.dat"), listed, &error, writer));
+    const QString journal = InPlaceRewrite(QStringLiteral("PCIP.dat")).journalPath();
+    const auto removeJournal = qScopeGuard([&] { QFile::remove(journal); });
+    QVERIFY(QFileInfo::exists(journal));
+    // A colleague's copy changes the list meanwhile: theirs stays.
+    QTest::qWait(20);
+    const QByteArray colleagues = listed + recordBytes(0, "colleague", "127.0.0.7");
+    writeFileBytes(colleagues);
+
+    QVERIFY(fixture.w.join(fixture.server, QStringLiteral("太郎")));
+    QCOMPARE(fixture.w.status(), Say::connected + QStringLiteral("（前回書き込めなかった「%1」は、その後ほかで変更されていたため、"
+                                                                 "そのままにしました）")
+                                                      .arg(QDir::toNativeSeparators(QFileInfo("PCIP.dat").absoluteFilePath())));
+    QCOMPARE(readFileBytes(), colleagues);
 }
 
 void DestinationWindowTest::inputMethodModes()
