@@ -28,6 +28,8 @@ private slots:
     void followsTheConversation_data();
     void followsTheConversation();
     void findInTheWindow();
+    void stepsThroughThreeMatches_data();
+    void stepsThroughThreeMatches();
     void copySaved_data();
     void copySaved();
 };
@@ -177,6 +179,57 @@ void FindTest::findInTheWindow()
     QVERIFY(!bar->isVisible());
     QVERIFY(w.Text3->extraSelections().isEmpty());
     QVERIFY(w.Text2->hasFocus());
+}
+
+void FindTest::stepsThroughThreeMatches_data()
+{
+    // Keys after typing "pdf" into the bar: "wait" (until the count
+    // shows), "enter", "shift-enter", "shift-f3".
+    QTest::addColumn<QStringList>("keys");
+    QTest::addColumn<QString>("place");
+    QTest::addColumn<QString>("selected");
+    QTest::newRow("back first: round to the last") << QStringList{"wait", "shift-enter"} << "3 / 3" << "Pdf";
+    QTest::newRow("Shift+F3 first: round to the last") << QStringList{"wait", "shift-f3"} << "3 / 3" << "Pdf";
+    QTest::newRow("two on, one back") << QStringList{"wait", "enter", "enter", "shift-enter"} << "1 / 3" << "ＰＤＦ";
+    QTest::newRow("Enter before the typing pause ends") << QStringList{"enter"} << "1 / 3" << "ＰＤＦ";
+}
+
+void FindTest::stepsThroughThreeMatches()
+{
+    QFETCH(QStringList, keys);
+    QFETCH(QString, place);
+    QFETCH(QString, selected);
+    WindowWithServer fixture;
+    MainWindowHarness &w = fixture.w;
+    QVERIFY(w.join(fixture.server, QStringLiteral("太郎")));
+    QStringList lines;
+    for (int i = 0; i < 200; ++i)
+        lines << QStringLiteral("%1: 会議は10時からです").arg(i);
+    lines[5] += QStringLiteral("。pdx"); // what the first two letters find
+    lines[30] += QStringLiteral("。ＰＤＦ");
+    lines[100] += QStringLiteral("。pdf");
+    lines[180] += QStringLiteral("。Pdf");
+    fixture.server.sendToAll(Cp932::encode("m/*/" + lines.join("\r\n")));
+    QTRY_COMPARE_WITH_TIMEOUT(w.Text3->text(), lines.join(u'\n'), 5000);
+    w.window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+    QTest::keyClick(w.Text2, Qt::Key_F, Qt::ControlModifier);
+    auto *bar = w.find<FindBar>("findBar");
+    auto *input = w.find<QLineEdit>("findText");
+    QVERIFY(bar && input->hasFocus());
+    QTest::keyClicks(input, QStringLiteral("pdf"));
+    for (const QString &key : std::as_const(keys)) {
+        if (key == "wait")
+            QTRY_COMPARE_WITH_TIMEOUT(bar->countText(), QStringLiteral("3 件"), 2000);
+        else if (key == "enter")
+            QTest::keyClick(input, Qt::Key_Return);
+        else if (key == "shift-enter")
+            QTest::keyClick(input, Qt::Key_Return, Qt::ShiftModifier);
+        else if (key == "shift-f3")
+            QTest::keyClick(w.window.get(), Qt::Key_F3, Qt::ShiftModifier);
+    }
+    QCOMPARE(bar->countText(), place);
+    QCOMPARE(w.Text3->textCursor().selectedText(), selected);
 }
 
 void FindTest::copySaved_data()
