@@ -87,12 +87,19 @@ void LinksTest::clickOpens_data()
     QTest::addColumn<QStringList>("opened");
 #ifdef Q_OS_WIN
     const QString share = "file://fileserv/営業/見積.xlsx", folder = "file://fileserv/営業/";
+    const QString fileShare = "file://fileserv/eigyo/a.xlsx";
 #else
     const QString share = "smb://fileserv/営業/見積.xlsx", folder = "smb://fileserv/営業/";
+    const QString fileShare = "smb://fileserv/eigyo/a.xlsx";
 #endif
     QTest::newRow("a web address") << "見て https://example.jp/a です" << "" << QStringList{"https://example.jp/a"};
     QTest::newRow("a share, opened") << "\\\\fileserv\\営業\\見積.xlsx" << "open" << QStringList{share, share};
     QTest::newRow("a share, not opened") << "\\\\fileserv\\営業\\見積.xlsx" << "cancel" << QStringList();
+    // A file address with a host is a share too: the sign-in goes there.
+    QTest::newRow("a file address of a share, opened") << "file://fileserv/eigyo/a.xlsx" << "open"
+                                                       << QStringList{fileShare, fileShare};
+    QTest::newRow("a file address of a share, not opened") << "file://fileserv/eigyo/a.xlsx" << "cancel"
+                                                           << QStringList();
     QTest::newRow("a program: its folder") << "\\\\fileserv\\営業\\setup.exe" << "open" << QStringList{folder, folder};
 }
 
