@@ -498,6 +498,12 @@ void NotificationsTest::desktopHearsOfNewLines_data()
     QTest::newRow("the person's own line") << QStringList{"activate", "send:こんにちは", "deactivate",
                                                           "update:" + old + "\n太郎: こんにちは"}
                                            << QStringList() << QStringList();
+    QTest::newRow("a longer name that holds the person's")
+        << QStringList{"activate", "send:はい", "deactivate", "update:" + old + "\n太郎一郎: はい\n太郎: はい"}
+        << QStringList{"notify new 太郎一郎: はい"} << QStringList{"1/true"};
+    QTest::newRow("the person's line as the hub spells what Linux typed")
+        << QStringList{"activate", "send:10時〜11時、−5万円", "deactivate", "update:" + old + "\n太郎: 10時～11時、－5万円"}
+        << QStringList() << QStringList();
     QTest::newRow("joined again: the history is no news")
         << QStringList{"activate", "rejoin", "deactivate", "update:" + old + "\n佐藤: 留守中の発言"} << QStringList()
         << QStringList();
