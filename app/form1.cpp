@@ -384,8 +384,8 @@ void form1::openLink(const Links::Link &link)
             return;
         m_sharesAllowed << link.shareHost;
     }
-    // Never run a program: its folder is shown instead.
-    if (link.reveal)
+    // Never run anything: only a document opens, else its folder is shown.
+    if (link.reveal || systemCallsDangerous(link.url))
         revealInFolder(link.url);
     else
         QDesktopServices::openUrl(link.url);

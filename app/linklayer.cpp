@@ -23,20 +23,11 @@ LinkLayer::LinkLayer(DisplayField *field)
 
 void LinkLayer::findVisible()
 {
-    // Whole lines around what is on screen, a long line's cut piece at most
-    // (searched for no further either).
     const QStringView text(m_field->text());
     const DisplayField::Range view = m_field->visibleRange();
-    constexpr qsizetype kReach = 4096;
-    const qsizetype before = std::max<qsizetype>(0, view.first - kReach);
-    const qsizetype lineStart = text.sliced(before, view.first - before).lastIndexOf(u'\n');
-    const qsizetype from = lineStart < 0 ? before : before + lineStart + 1;
-    const qsizetype after = std::min(text.size(), view.second + kReach);
-    const qsizetype lineEnd = text.sliced(std::min(view.second, after), after - std::min(view.second, after)).indexOf(u'\n');
-    const qsizetype to = lineEnd < 0 ? after : std::min(view.second, after) + lineEnd;
-    m_visible = Links::find(text, from, std::max(from, to));
+    const auto [from, to] = Links::linesAround(text, view.first, view.second);
     QList<DisplayField::Range> ranges;
-    for (const Links::Link &link : std::as_const(m_visible))
+    for (const Links::Link &link : Links::find(text, from, to))
         ranges.append({link.from, link.to});
     m_field->setLinkRanges(ranges);
 }
@@ -50,7 +41,13 @@ std::optional<Links::Link> LinkLayer::linkAt(const QPoint &point) const
     if (point.y() < place.top() || point.y() > place.bottom())
         return std::nullopt;
     const qsizetype at = m_field->positionAt(point) - (point.x() < place.left() ? 1 : 0);
-    for (const Links::Link &link : m_visible) {
+    // Looked for in the text as it is now: the ranges drawn may be a turn
+    // of the event loop older than the text.
+    const QStringView text(m_field->text());
+    if (at < 0 || at >= text.size())
+        return std::nullopt;
+    const auto [from, to] = Links::linesAround(text, at, at + 1);
+    for (const Links::Link &link : Links::find(text, from, to)) {
         if (at >= link.from && at < link.to)
             return link;
     }

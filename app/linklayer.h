@@ -19,7 +19,7 @@ class LinkLayer final : public QObject
 public:
     explicit LinkLayer(DisplayField *field);
 
-    // The link under a point of the field's viewport.
+    // The link under a point of the field's viewport, in the text as it is.
     std::optional<Links::Link> linkAt(const QPoint &point) const;
 
 signals:
@@ -34,6 +34,5 @@ private:
     DisplayField *m_field;
     QWidget *m_viewport = nullptr;
     QTimer m_refresh; // once per turn of the event loop, however many changes came
-    QList<Links::Link> m_visible;
     QPoint m_pressedAt;
 };

@@ -1,6 +1,7 @@
 #include "links.h"
 
 #include <QDir>
+#include <QUrlQuery>
 
 #include <algorithm>
 
@@ -42,29 +43,85 @@ bool startsWord(QStringView text, qsizetype at)
     return !((before.unicode() < 0x80 && before.isLetterOrNumber()) || before == u'\\' || before == u'/');
 }
 
-// A share path from `at` (just after the host's \\): through spaces only
-// where more of the path follows before the next one.
+// Whether a file name ends in an extension: a dot, then one to eight
+// Latin letters or digits.
+bool hasExtension(QStringView name)
+{
+    const qsizetype dot = name.lastIndexOf(u'.');
+    if (dot <= 0 || name.size() - dot - 1 < 1 || name.size() - dot - 1 > 8)
+        return false;
+    return std::all_of(name.begin() + dot + 1, name.end(),
+                       [](QChar c) { return c.unicode() < 0x80 && c.isLetterOrNumber(); });
+}
+
+bool hasJapanese(QStringView word)
+{
+    return std::any_of(word.begin(), word.end(), [](QChar c) { return c.unicode() >= 0x3000; });
+}
+
+// A share path from `at` (just after the host's \\) to the end of its
+// first word, and on through spaces while the path is not yet a whole
+// file name: a later word that holds a backslash (a folder name with a
+// space), or up to a word that ends in an extension ("見積 A.xlsx"), across
+// a few Latin words; Japanese that runs on without one ends it.
 qsizetype shareEnd(QStringView text, qsizetype at, qsizetype to)
 {
-    qsizetype end = at;
-    while (end < to && text[end] != u'\n') {
-        if (isSpace(text[end])) {
-            qsizetype word = end + 1;
-            while (word < to && !isSpace(text[word]) && text[word] != u'\n')
-                ++word;
-            if (!text.sliced(end + 1, word - end - 1).contains(u'\\'))
-                break;
-            end = word;
-            continue;
+    const auto wordEnd = [&](qsizetype from) {
+        while (from < to && !isSpace(text[from]) && text[from] != u'\n')
+            ++from;
+        return from;
+    };
+    qsizetype end = wordEnd(at);
+    qsizetype scan = end;
+    for (int tentative = 0; scan < to && text[scan] != u'\n' && tentative < 6;) {
+        qsizetype word = scan;
+        while (word < to && isSpace(text[word]))
+            ++word;
+        const qsizetype next = wordEnd(word);
+        if (next == word)
+            break;
+        const QStringView path = text.sliced(at, end - at);
+        const QStringView lastName = path.sliced(path.lastIndexOf(u'\\') + 1);
+        const QStringView candidate = text.sliced(word, trimmedEnd(text, word, next) - word);
+        if (candidate.contains(u'\\')) {
+            end = next;
+            tentative = 0;
+        } else if (hasExtension(lastName)) {
+            break; // a whole file name already
+        } else if (hasExtension(candidate)) {
+            end = next;
+            tentative = 0;
+        } else if (hasJapanese(candidate)) {
+            break;
+        } else {
+            ++tentative; // a Latin word of the name, maybe
         }
-        ++end;
+        scan = next;
     }
     return end;
 }
 
+// A mail address with only its subject and body: fields such as attach=
+// would have some mail programs attach a file of this PC to the draft.
+QUrl mailDraft(QUrl url)
+{
+    const QUrlQuery asked(url);
+    QUrlQuery kept;
+    for (const auto &[key, value] : asked.queryItems(QUrl::FullyEncoded)) {
+        if (key.compare(QLatin1String("subject"), Qt::CaseInsensitive) == 0
+            || key.compare(QLatin1String("body"), Qt::CaseInsensitive) == 0)
+            kept.addQueryItem(key, value);
+    }
+    if (kept.isEmpty())
+        url.setQuery(QString());
+    else
+        url.setQuery(kept.query(QUrl::FullyEncoded), QUrl::StrictMode);
+    return url;
+}
+
 Link shareLink(qsizetype from, qsizetype to, const QString &host, const QString &path)
 {
-    Link link{from, to, {}, host, namesProgram(path)};
+    Link link{from, to, {}, host, !opensAsDocument(path)};
 #ifdef Q_OS_WIN
     link.url = QUrl::fromLocalFile(QStringLiteral("\\\\") + host + QDir::toNativeSeparators(path));
 #else
@@ -77,16 +134,34 @@ Link shareLink(qsizetype from, qsizetype to, const QString &host, const QString 
 }
 } // namespace
 
-bool namesProgram(QStringView path)
+bool opensAsDocument(QStringView path)
 {
-    static const QStringList programs{"exe", "bat", "cmd", "com", "scr", "msi", "ps1", "vbs",
-                                      "js",  "jse", "wsf", "lnk", "hta", "cpl", "jar"};
+    static const QStringList documents{
+        "pdf", "txt", "csv", "tsv", "log",                           // read as they are
+        "docx", "xlsx", "pptx",                                     // office documents that hold no macros
+        "png", "jpg", "jpeg", "gif", "bmp", "webp", "tif", "tiff"}; // pictures
     const qsizetype slash = std::max(path.lastIndexOf(u'\\'), path.lastIndexOf(u'/'));
-    const QStringView name = path.sliced(slash + 1);
-    const qsizetype dot = name.lastIndexOf(u'.');
+    QStringView name = path.sliced(slash + 1);
     if (name.isEmpty())
-        return false; // a folder
-    return dot <= 0 || programs.contains(name.sliced(dot + 1).toString().toLower());
+        return true; // a folder
+    // Windows drops trailing dots and spaces from a name: "a.txt. " is a.txt.
+    while (!name.isEmpty() && (name.back() == u'.' || name.back() == u' '))
+        name.chop(1);
+    if (name.contains(u':') || !hasExtension(name))
+        return false;
+    return documents.contains(name.sliced(name.lastIndexOf(u'.') + 1).toString().toLower());
+}
+
+std::pair<qsizetype, qsizetype> linesAround(QStringView text, qsizetype first, qsizetype last)
+{
+    first = std::clamp<qsizetype>(first, 0, text.size());
+    last = std::clamp<qsizetype>(last, first, text.size());
+    const qsizetype before = std::max<qsizetype>(0, first - kReach);
+    const qsizetype lineStart = text.sliced(before, first - before).lastIndexOf(u'\n');
+    const qsizetype from = lineStart < 0 ? before : before + lineStart + 1;
+    const qsizetype after = std::min(text.size(), last + kReach);
+    const qsizetype lineEnd = text.sliced(last, after - last).indexOf(u'\n');
+    return {from, lineEnd < 0 ? after : last + lineEnd};
 }
 
 QList<Link> find(QStringView text, qsizetype from, qsizetype to)
@@ -109,9 +184,11 @@ QList<Link> find(QStringView text, qsizetype from, qsizetype to)
             while (end < to && inAddress(text[end]))
                 ++end;
             end = trimmedEnd(text, at, end);
-            const QUrl url(text.sliced(at, end - at).toString(), QUrl::StrictMode);
+            QUrl url(text.sliced(at, end - at).toString(), QUrl::StrictMode);
             const bool web = url.scheme().toLower() != QLatin1String("mailto");
             if (url.isValid() && (web ? !url.host().isEmpty() : url.path().contains(u'@'))) {
+                if (!web)
+                    url = mailDraft(url);
                 links.append({at, end, url, {}, false});
                 at = end - 1;
             }
