@@ -1,6 +1,7 @@
 #include "commandline.h"
 #include "form1.h"
 #include "messageboxes.h"
+#include "qtjapanese.h"
 #include "wispleafversion.h"
 
 #include <QApplication>
@@ -44,6 +45,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Wispleaf"));
     QApplication::setApplicationVersion(QStringLiteral(WISPLEAF_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("org.wispleaf.Wispleaf"));
+    installQtJapanese(&app);
     // A shortcut for every user names each one's own folder (or a shared one).
     QString folderError;
     if (!commandLine.workFolder.isEmpty() && !enterWorkFolder(commandLine.workFolder, &folderError))

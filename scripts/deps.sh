@@ -1,7 +1,7 @@
 # Sourced by the scripts: installs the Debian packages that are missing.
 wispleaf_packages=(
     cmake ninja-build g++ pkg-config dpkg-dev file desktop-file-utils
-    qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
     fonts-ipafont-gothic fp-utils clang libclang-rt-dev appstream iproute2 dbus-daemon
 )
 
