@@ -1,5 +1,7 @@
 #include "foldedtext.h"
 
+#include "codepage932.h"
+
 #include <algorithm>
 
 namespace {
@@ -18,6 +20,8 @@ QChar folded(QChar c)
         return u >= u'A' && u <= u'Z' ? QChar(u + 0x20) : c;
     if (u >= 0x3041 && u < 0xF900)
         return c;
+    // What a Linux keyboard types and what the hub gives back are one.
+    c = QChar(Cp932::windowsForm(u));
     const QChar::Decomposition tag = c.decompositionTag();
     if (tag == QChar::Wide || tag == QChar::Narrow) {
         const QString plain = c.decomposition();

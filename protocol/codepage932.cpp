@@ -14,29 +14,20 @@
 namespace Cp932 {
 
 namespace {
-// Characters with two Unicode forms: the one Linux and Mac input methods
-// type (the JIS mapping of the bytes) and the one Windows maps them to.
-// Only the second is in the conversion tables, so the first is encoded as
-// the second. On Linux, ICU's table also swaps three control codes against
-// Windows' (bytes 1A, 1C, 7F); the control characters are handed to it as
-// the ones it gives those bytes.
+// Only Windows' form of the eight characters with two Unicode forms is in
+// the conversion tables, so the other is encoded as it. On Linux, ICU's
+// table also swaps three control codes against Windows' (bytes 1A, 1C,
+// 7F); the control characters are handed to it as the ones it gives those
+// bytes.
 constexpr char16_t encodedAs(char16_t c)
 {
     switch (c) {
-    case u'\u301C': return u'\uFF5E'; // WAVE DASH
-    case u'\u2016': return u'\u2225'; // DOUBLE VERTICAL LINE
-    case u'\u2212': return u'\uFF0D'; // MINUS SIGN
-    case u'\u00A2': return u'\uFFE0'; // CENT SIGN
-    case u'\u00A3': return u'\uFFE1'; // POUND SIGN
-    case u'\u00AC': return u'\uFFE2'; // NOT SIGN
-    case u'\u2014': return u'\u2015'; // EM DASH
-    case u'\u00A6': return u'\uFFE4'; // BROKEN BAR
 #ifndef Q_OS_WIN
     case u'\x1A': return u'\x1C';
     case u'\x1C': return u'\x7F';
     case u'\x7F': return u'\x1A';
 #endif
-    default: return c;
+    default: return windowsForm(c);
     }
 }
 

@@ -28,6 +28,24 @@ QString unencodable(QStringView text);
 // One-shot decoding of a complete byte sequence.
 QString decode(QByteArrayView bytes);
 
+// The form Windows gives the eight characters that Linux and Mac input
+// methods type in their JIS form (〜 U+301C for ～ U+FF5E, and ‖ − ¢ £ ¬ — ¦);
+// both forms are the same bytes. Any other character is itself.
+constexpr char16_t windowsForm(char16_t c)
+{
+    switch (c) {
+    case u'\u301C': return u'\uFF5E'; // WAVE DASH
+    case u'\u2016': return u'\u2225'; // DOUBLE VERTICAL LINE
+    case u'\u2212': return u'\uFF0D'; // MINUS SIGN
+    case u'\u00A2': return u'\uFFE0'; // CENT SIGN
+    case u'\u00A3': return u'\uFFE1'; // POUND SIGN
+    case u'\u00AC': return u'\uFFE2'; // NOT SIGN
+    case u'\u2014': return u'\u2015'; // EM DASH
+    case u'\u00A6': return u'\uFFE4'; // BROKEN BAR
+    default: return c;
+    }
+}
+
 // True for the first byte of a double-byte character.
 constexpr bool isLeadByte(unsigned char byte)
 {

@@ -57,6 +57,10 @@ void FindTest::matches_data()
     QTest::newRow("hiragana and katakana apart") << "がいど ガイド" << "ガイド" << Ranges{{4, 7}};
     QTest::newRow("full-width space") << "会議　室" << "議 室" << Ranges{{1, 4}};
     QTest::newRow("not overlapping") << "aaaa" << "aa" << Ranges{{0, 2}, {2, 4}};
+    // As the hub sends what a Linux keyboard typed, and the other way round.
+    QTest::newRow("wave dash as typed on Linux") << "会議は10時～11時" << "10時〜11時" << Ranges{{3, 10}};
+    QTest::newRow("minus sign as typed on Linux") << "予算は－5万円です" << "−5万" << Ranges{{3, 6}};
+    QTest::newRow("the JIS forms in the text") << "‖−¢£¬—¦" << "∥－￠￡￢―￤" << Ranges{{0, 7}};
     QTest::newRow("none") << "会議は10時" << "11" << Ranges{};
     QTest::newRow("beyond the basic plane") << "😀ａ😀a" << "a" << Ranges{{2, 3}, {5, 6}};
 }
