@@ -33,7 +33,9 @@ FindBar::FindBar(DisplayField *field, QWidget *parent)
     m_pause.setSingleShot(true);
     m_pause.setInterval(150);
     connect(&m_pause, &QTimer::timeout, this, &FindBar::search);
-    connect(m_input, &QLineEdit::textEdited, this, [this] { m_pause.start(); });
+    // Any change: typed, pasted, from an input method, or set by assistive
+    // technology (dictation, an on-screen keyboard).
+    connect(m_input, &QLineEdit::textChanged, this, [this] { m_pause.start(); });
     connect(m_field, &DisplayField::viewMoved, this, &FindBar::showMarks);
     hide();
 }

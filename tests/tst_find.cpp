@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QScrollBar>
 #include <QTimer>
+#include <QAccessible>
 #include <QTest>
 
 class FindTest final : public QObject
@@ -196,6 +197,7 @@ void FindTest::stepsThroughThreeMatches_data()
     QTest::newRow("Shift+F3 first: round to the last") << QStringList{"wait", "shift-f3"} << "3 / 3" << "Pdf";
     QTest::newRow("two on, one back") << QStringList{"wait", "enter", "enter", "shift-enter"} << "1 / 3" << "ＰＤＦ";
     QTest::newRow("Enter before the typing pause ends") << QStringList{"enter"} << "1 / 3" << "ＰＤＦ";
+    QTest::newRow("set by assistive technology") << QStringList{"spoken", "wait", "enter"} << "1 / 3" << "ＰＤＦ";
 }
 
 void FindTest::stepsThroughThreeMatches()
@@ -221,7 +223,16 @@ void FindTest::stepsThroughThreeMatches()
     auto *bar = w.find<FindBar>("findBar");
     auto *input = w.find<QLineEdit>("findText");
     QVERIFY(bar && input->hasFocus());
-    QTest::keyClicks(input, QStringLiteral("pdf"));
+    if (keys.value(0) == "spoken") {
+        // Dictation or an on-screen keyboard: the text set through the
+        // accessibility interface, no key typed.
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(input);
+        QVERIFY(accessible);
+        accessible->setText(QAccessible::Value, QStringLiteral("pdf"));
+        QCOMPARE(input->text(), QStringLiteral("pdf"));
+    } else {
+        QTest::keyClicks(input, QStringLiteral("pdf"));
+    }
     for (const QString &key : std::as_const(keys)) {
         if (key == "wait")
             QTRY_COMPARE_WITH_TIMEOUT(bar->countText(), QStringLiteral("3 件"), 2000);
