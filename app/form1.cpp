@@ -129,6 +129,9 @@ void form1::showWindow()
 
 bool form1::lookedAt() const
 {
+    // A native dialog (the desktop's save dialog) is no window of Qt's.
+    if (m_ownDialogs > 0)
+        return true;
     const QWidget *active = QApplication::activeWindow();
     // Dialogs and message boxes shown without a parent are modal.
     if (active && active->isModal())
@@ -397,7 +400,9 @@ void form1::saveCopy(DisplayField *field)
     const QString name = SavedText::suggestedName(field == Text3 ? QStringLiteral("会話") : QStringLiteral("参加者"),
                                                   QDateTime::currentDateTime());
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    ++m_ownDialogs;
     const QString path = m_chooseSavePath(this, QDir(folder).filePath(name));
+    --m_ownDialogs;
     if (path.isEmpty())
         return;
     QString error;

@@ -131,6 +131,7 @@ private:
     std::unique_ptr<ConversationUpdates> m_updates; // what Text4 and Text3 show
     NewMessages::Unseen m_unseen; // announced since Wispleaf was last looked at
     bool m_inChat = false;        // joined, and not yet told of the end
+    int m_ownDialogs = 0;         // dialogs of Wispleaf's open, native ones too
 
     // Connection flags: they keep their values across calls of
     // ConnectToServer until its next connect request clears them.

@@ -15,6 +15,9 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QDialog>
+#include <QMenu>
+#include <QApplication>
+#include <QAction>
 #include <QTest>
 #include <QTimer>
 
@@ -131,6 +134,7 @@ private slots:
     void updateCutByAPause_data();
     void updateCutByAPause();
     void nothingReachesTheDesktopBeforeTheWindow();
+    void aSaveDialogOfWispleafsIsLookedAt();
     void markupEscapedOnlyWhereRendered_data();
     void markupEscapedOnlyWhereRendered();
     void serviceMissingOrHungDelaysNothing_data();
@@ -700,6 +704,39 @@ void NotificationsTest::nothingReachesTheDesktopBeforeTheWindow()
     QVERIFY(!window.findChild<DesktopNotifier *>());
     window.setNotificationsEnabled(true);
     QVERIFY(window.findChild<DesktopNotifier *>());
+}
+
+void NotificationsTest::aSaveDialogOfWispleafsIsLookedAt()
+{
+#ifdef Q_OS_WIN
+    QSKIP("the freedesktop notification service is Linux's");
+#else
+    StandInDesktop desktop(m_address);
+    QVERIFY(desktop.serve());
+    UnseenWindow w;
+    QVERIFY(w.ok);
+    const QString old = QStringLiteral("山田: 昔の話");
+    bool asked = false;
+    w.fixture.w.window->setSavePathChooser([&](QWidget *, const QString &) {
+        // The desktop's own dialog: no window of Qt's is active meanwhile.
+        asked = w.deactivate() && w.update(old + "\na");
+        return QString();
+    });
+    QTimer::singleShot(0, [&] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        for (QAction *action : menu->actions()) {
+            if (action->text() == QStringLiteral("会話を保存..."))
+                QTimer::singleShot(0, action, &QAction::trigger);
+        }
+        menu->close();
+    });
+    emit w.fixture.w.Text3->customContextMenuRequested(QPoint(5, 5));
+    QTRY_VERIFY_WITH_TIMEOUT(asked, 5000);
+    // Once it is closed, lines are news again.
+    QVERIFY(w.update(old + "\na\nb"));
+    QTRY_COMPARE_WITH_TIMEOUT(desktop.calls, QStringList{"notify new b"}, 3000);
+#endif
 }
 
 void NotificationsTest::markupEscapedOnlyWhereRendered_data()
