@@ -1,5 +1,7 @@
 #include "displayfield.h"
 
+#include "displayfieldaccessible.h"
+
 #include <QMimeData>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -28,6 +30,7 @@ Trim trimmed(QStringView a, QStringView b)
 DisplayField::DisplayField(QWidget *parent)
     : QPlainTextEdit(parent)
 {
+    DisplayFieldAccessible::install();
     setReadOnly(true);
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     setUndoRedoEnabled(false);

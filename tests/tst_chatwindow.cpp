@@ -15,6 +15,7 @@
 #include <QMenuBar>
 #include <QScopeGuard>
 #include <QSignalSpy>
+#include <QAccessible>
 #include <QTest>
 
 #include <QElapsedTimer>
@@ -41,6 +42,7 @@ private slots:
     void screenReaderNames();
     void screenReaderHearsOnlyTheNewLine_data();
     void screenReaderHearsOnlyTheNewLine();
+    void accessiblePlacesAreWhereCharactersAre();
     void tabOrderWhileJoined();
     void endlessStreamStaysSmall_data();
     void endlessStreamStaysSmall();
@@ -423,6 +425,45 @@ void ChatWindowTest::screenReaderHearsOnlyTheNewLine()
         heard << QStringLiteral("at 0, %1 removed, \"\" inserted").arg(oldest);
     QCOMPARE(changes, heard);
     QCOMPARE(field.toPlainText(), after); // what is shown, not only what a copy gives
+}
+
+void ChatWindowTest::accessiblePlacesAreWhereCharactersAre()
+{
+    // What a magnifier following the caret, or "read what is under the
+    // pointer", asks of the conversation.
+    DisplayField field;
+    field.resize(400, 300);
+    field.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&field));
+    QStringList lines;
+    for (int i = 1; i <= 10; ++i)
+        lines << QStringLiteral("%1行目: 会議は10時からです").arg(i, 2);
+    field.setText(lines.join(u'\n'));
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(&field);
+    QVERIFY(accessible && accessible->textInterface());
+    QAccessibleTextInterface *text = accessible->textInterface();
+    QCOMPARE(text->characterCount(), int(field.text().size()));
+    int above = -1;
+    for (const int paragraph : {0, 4, 9}) {
+        const QTextBlock block = field.document()->findBlockByNumber(paragraph);
+        const int offset = block.position() + 3; // 目
+        QCOMPARE(text->text(offset, offset + 1), QStringLiteral("目"));
+        // Where the field draws the paragraph: from its first place's top
+        // to its last place's bottom.
+        QTextCursor first(block), last(block);
+        last.movePosition(QTextCursor::EndOfBlock);
+        const QRect drawn(0, field.cursorRect(first).top(), field.viewport()->width(),
+                          field.cursorRect(last).bottom() - field.cursorRect(first).top() + 1);
+        const QRect onScreen(field.viewport()->mapToGlobal(drawn.topLeft()), drawn.size());
+        const QRect character = text->characterRect(offset);
+        QVERIFY2(onScreen.contains(character.center()),
+                 qPrintable(QStringLiteral("paragraph %1: the character at %2,%3, the paragraph %4,%5 to %6,%7")
+                                .arg(paragraph + 1).arg(character.center().x()).arg(character.center().y())
+                                .arg(onScreen.left()).arg(onScreen.top()).arg(onScreen.right()).arg(onScreen.bottom())));
+        QCOMPARE(text->offsetAtPoint(character.center()), offset);
+        QVERIFY(character.top() > above); // each paragraph on a row of its own
+        above = character.bottom();
+    }
 }
 
 void ChatWindowTest::endlessStreamStaysSmall_data()
