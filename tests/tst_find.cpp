@@ -18,6 +18,7 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QAccessible>
+#include <QMap>
 #include <QTest>
 
 class FindTest final : public QObject
@@ -129,20 +130,31 @@ void FindTest::followsTheConversation()
     }
 }
 
+namespace {
+// The window joined, showing 200 lines of which those named are added to,
+// and active. Returns the lines shown.
+QStringList showLines(WindowWithServer &fixture, const QMap<int, QString> &additions)
+{
+    MainWindowHarness &w = fixture.w;
+    if (!w.join(fixture.server, QStringLiteral("太郎")))
+        return {};
+    QStringList lines;
+    for (int i = 0; i < 200; ++i)
+        lines << QStringLiteral("%1: 会議は10時からです").arg(i) + additions.value(i);
+    fixture.server.sendToAll(Cp932::encode("m/*/" + lines.join("\r\n")));
+    if (!QTest::qWaitFor([&] { return w.Text3->text() == lines.join(u'\n'); }, 5000))
+        return {};
+    w.window->activateWindow();
+    return QTest::qWaitForWindowActive(w.window.get()) ? lines : QStringList();
+}
+} // namespace
+
 void FindTest::findInTheWindow()
 {
     WindowWithServer fixture;
     MainWindowHarness &w = fixture.w;
-    QVERIFY(w.join(fixture.server, QStringLiteral("太郎")));
-    QStringList lines;
-    for (int i = 0; i < 200; ++i)
-        lines << QStringLiteral("%1: 会議は10時からです").arg(i);
-    lines[20] += QStringLiteral("。ＰＤＦを見てください");
-    lines[150] += QStringLiteral("。pdfも");
-    fixture.server.sendToAll(Cp932::encode("m/*/" + lines.join("\r\n")));
-    QTRY_COMPARE_WITH_TIMEOUT(w.Text3->text(), lines.join(u'\n'), 5000);
-    w.window->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+    QStringList lines = showLines(fixture, {{20, "。ＰＤＦを見てください"}, {150, "。pdfも"}});
+    QVERIFY(!lines.isEmpty());
     const int top = w.Text3->verticalScrollBar()->value();
 
     QTest::keyClick(w.Text2, Qt::Key_F, Qt::ControlModifier);
@@ -207,18 +219,8 @@ void FindTest::stepsThroughThreeMatches()
     QFETCH(QString, selected);
     WindowWithServer fixture;
     MainWindowHarness &w = fixture.w;
-    QVERIFY(w.join(fixture.server, QStringLiteral("太郎")));
-    QStringList lines;
-    for (int i = 0; i < 200; ++i)
-        lines << QStringLiteral("%1: 会議は10時からです").arg(i);
-    lines[5] += QStringLiteral("。pdx"); // what the first two letters find
-    lines[30] += QStringLiteral("。ＰＤＦ");
-    lines[100] += QStringLiteral("。pdf");
-    lines[180] += QStringLiteral("。Pdf");
-    fixture.server.sendToAll(Cp932::encode("m/*/" + lines.join("\r\n")));
-    QTRY_COMPARE_WITH_TIMEOUT(w.Text3->text(), lines.join(u'\n'), 5000);
-    w.window->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+    // "pdx": what the first two letters find.
+    QVERIFY(!showLines(fixture, {{5, "。pdx"}, {30, "。ＰＤＦ"}, {100, "。pdf"}, {180, "。Pdf"}}).isEmpty());
     QTest::keyClick(w.Text2, Qt::Key_F, Qt::ControlModifier);
     auto *bar = w.find<FindBar>("findBar");
     auto *input = w.find<QLineEdit>("findText");
