@@ -302,6 +302,8 @@ void NotificationsTest::whatIsNews_data()
                                                        << QStringList{"花子: x"};
     QTest::newRow("a longer name that holds the person's")
         << QStringList{u + log, "send:はい", u + log + "\n太郎一郎: はい\n太郎: はい"} << QStringList{"太郎一郎: はい"};
+    QTest::newRow("a longer name that ends with the person's")
+        << QStringList{u + log, "send:はい", u + log + "\n次郎太郎: はい\n太郎: はい"} << QStringList{"次郎太郎: はい"};
     QTest::newRow("the name inside someone else's words")
         << QStringList{u + log, "send:はい", u + log + "\n花子: 太郎さん、はい"} << QStringList{"花子: 太郎さん、はい"};
     QTest::newRow("the words before the name, then the person's line")
