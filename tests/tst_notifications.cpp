@@ -314,6 +314,10 @@ void NotificationsTest::whatIsNews_data()
     QTest::newRow("as the hub spells what a Linux keyboard types")
         << QStringList{u + log, "send:10時〜11時、−5万円", u + log + "\n太郎: 10時～11時、－5万円"} << QStringList();
     QTest::newRow("forgotten once come back: the same words again are news")
+        << QStringList{u + log, "send:了解", u + log + "\n太郎: 了解\n花子: はい",
+                       u + log + "\n太郎: 了解\n花子: はい\n太郎: 了解"}
+        << QStringList{"花子: はい", "太郎: 了解"};
+    QTest::newRow("forgotten once come back as the last line")
         << QStringList{u + log, "send:了解", u + log + "\n太郎: 了解", u + log + "\n太郎: 了解\n太郎: 了解"}
         << QStringList{"太郎: 了解"};
     QTest::newRow("forgotten when the second update comes without it")
