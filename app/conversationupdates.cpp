@@ -17,6 +17,7 @@ void ConversationUpdates::arriving(const QByteArray &update)
     if (!update.contains(ChatMessages::kUpdateSeparatorBytes))
         return;
     showDisplayUpdate(m_reader, update, m_members, m_conversation, UpdateState::MayGrow, &m_judge);
+    m_conversation->setLeftOffAt(m_judge.marker().at().value_or(-1));
 }
 
 std::optional<NewMessages::News> ConversationUpdates::complete(const QByteArray &update, bool lookedAt)
@@ -42,5 +43,7 @@ std::optional<NewMessages::News> ConversationUpdates::show(const QByteArray &upd
         m_held = true;
         return std::nullopt;
     }
-    return m_judge.completed(m_conversation->text(), lookedAt);
+    const NewMessages::News news = m_judge.completed(m_conversation->text(), lookedAt);
+    m_conversation->setLeftOffAt(m_judge.marker().at().value_or(-1));
+    return news;
 }

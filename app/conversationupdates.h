@@ -26,6 +26,10 @@ public:
         m_judge.joined(name);
     }
     void sent(const QString &message) { m_judge.sent(message); }
+    // The person looks at Wispleaf.
+    void looked() { m_judge.looked(); }
+    // Where the person left off in the conversation, if anywhere.
+    std::optional<qsizetype> leftOffAt() const { return m_judge.marker().at(); }
 
     // The update so far, as it arrives.
     void arriving(const QByteArray &update);

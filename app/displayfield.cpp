@@ -2,6 +2,8 @@
 
 #include "displayfieldaccessible.h"
 
+#include <QPainter>
+
 #include <QMimeData>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -225,4 +227,42 @@ QMimeData *DisplayField::createMimeDataFromSelection() const
     auto *data = new QMimeData;
     data->setText(m_text.mid(from, to - from));
     return data;
+}
+
+void DisplayField::setLeftOffAt(qsizetype at)
+{
+    if (at >= m_text.size())
+        at = -1;
+    if (at == m_leftOffAt)
+        return;
+    m_leftOffAt = at;
+    // Counted only when the place moved: an appended line costs nothing.
+    setAccessibleDescription(at < 0 ? QString()
+                                    : QStringLiteral("未読は %1 行目から").arg(QStringView(m_text).first(at).count(u'\n') + 1));
+    viewport()->update();
+}
+
+void DisplayField::scrollToLeftOff()
+{
+    if (m_leftOffAt < 0)
+        return;
+    QTextCursor at(document());
+    at.setPosition(int(m_lines.toShown(m_leftOffAt)));
+    verticalScrollBar()->setValue(at.block().firstLineNumber());
+}
+
+void DisplayField::paintEvent(QPaintEvent *event)
+{
+    QPlainTextEdit::paintEvent(event);
+    if (m_leftOffAt < 0)
+        return;
+    // Over the text, not in it: a line two pixels high at the top of the
+    // first unread line, the full width.
+    QTextCursor at(document());
+    at.setPosition(int(m_lines.toShown(m_leftOffAt)));
+    const QRect place = cursorRect(at);
+    if (place.bottom() < 0 || place.top() > viewport()->height())
+        return;
+    QPainter painter(viewport());
+    painter.fillRect(QRect(0, place.top() - 1, viewport()->width(), 2), palette().highlight());
 }

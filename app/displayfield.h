@@ -41,6 +41,13 @@ public:
     void selectRange(Range range);
     // The part of text() on screen, whole lines.
     Range visibleRange() const;
+    // Where the person left off: a line drawn over the text before the
+    // line that begins at `at` in text() (-1: none); the accessible
+    // description says which line that is.
+    void setLeftOffAt(qsizetype at);
+    qsizetype leftOffAt() const { return m_leftOffAt; }
+    // Scrolls so that the line where the person left off is at the top.
+    void scrollToLeftOff();
 
 signals:
     // The text changed as FoldedText::change() describes it: `kept`
@@ -51,6 +58,7 @@ signals:
 
 protected:
     QMimeData *createMimeDataFromSelection() const override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     void replaceAll(const QString &text);
@@ -65,5 +73,6 @@ private:
     // What they were made of.
     QList<Range> m_markRanges, m_linkRanges;
     Range m_currentMark{-1, -1};
+    qsizetype m_leftOffAt = -1;
     qsizetype m_unchanged = 0; // of the last change: the old text's part that stayed, after what was dropped
 };

@@ -145,6 +145,7 @@ bool form1::lookedAt() const
 
 void form1::seen()
 {
+    m_updates->looked();
     m_unseen.clear();
     if (m_notifier) {
         m_notifier->withdraw();
@@ -370,8 +371,12 @@ void form1::showFieldMenu(DisplayField *field, const QPoint &at)
                 [address] { QGuiApplication::clipboard()->setText(address); });
         menu->addSeparator();
     }
-    if (field == Text3)
+    if (field == Text3) {
+        QAction *leftOff = menu->addAction(QStringLiteral("未読の先頭へ"));
+        leftOff->setEnabled(Text3->leftOffAt() >= 0);
+        connect(leftOff, &QAction::triggered, Text3, &DisplayField::scrollToLeftOff);
         connect(menu->addAction(QStringLiteral("検索...")), &QAction::triggered, this, &form1::openFind);
+    }
     connect(menu->addAction(QStringLiteral("会話を保存...")), &QAction::triggered, this, [this, field] { saveCopy(field); });
     menu->popup(field->viewport()->mapToGlobal(at));
 }

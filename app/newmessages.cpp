@@ -43,6 +43,7 @@ void Judge::lose()
 
 void Judge::changing(QStringView shown, const UpdateReader::Change &change)
 {
+    m_marker.changing(shown, change);
     if (m_history || !m_completeEnd)
         return;
     const qsizetype end = *m_completeEnd;
@@ -110,16 +111,31 @@ News Judge::completed(QStringView shown, bool lookedAt)
             forgetSent(openOwn);
         }
     }
-    const QStringList lines = shown.sliced(from).toString().split(u'\n', Qt::SkipEmptyParts);
+    QStringList lines;
+    QList<qsizetype> starts;
+    for (qsizetype at = from; at < shown.size();) {
+        qsizetype end = shown.indexOf(u'\n', at);
+        end = end < 0 ? shown.size() : end;
+        if (end > at) {
+            lines << shown.sliced(at, end - at).toString();
+            starts << at;
+        }
+        at = end + 1;
+    }
     const bool lastOpen = !lines.isEmpty() && !shown.endsWith(u'\n');
     QString ownOpen;
     const QList<bool> own = takeOwnLines(lines, lastOpen, &ownOpen);
     if (lookedAt)
         return {};
     for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (!own[i])
-            news.lines << lines[i];
+        if (own[i])
+            continue;
+        if (news.lines.isEmpty())
+            news.firstAt = starts[i];
+        news.lines << lines[i];
     }
+    if (!news.lines.isEmpty())
+        m_marker.news(news.firstAt);
     // A last line without its line break may yet go on.
     if (lastOpen) {
         m_openLine = lines.last().size();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "unreadmarker.h"
 #include "updatereader.h"
 
 #include <QString>
@@ -23,6 +24,7 @@ struct News
 {
     bool takesBackLast = false;
     QStringList lines;
+    qsizetype firstAt = -1; // where the first of them begins in the conversation
 };
 
 // The one place that decides what is news. News comes only from complete
@@ -49,6 +51,11 @@ public:
     News completed(QStringView shown, bool lookedAt);
     // Nothing more of the update last completed can come.
     void finished();
+    // The person looks at Wispleaf.
+    void looked() { m_marker.looked(); }
+    // Where the person left off: before the first line of news of their
+    // last absence.
+    const UnreadMarker &marker() const { return m_marker; }
 
     // Whether `line` is the person's: their whole name (at the line's
     // start, or after a space or a closing bracket), a separator, and
@@ -80,6 +87,7 @@ private:
     bool m_lostInUpdate = false; // the update under way replaced the conversation
     QString m_name;
     QList<Sent> m_sent; // not yet come back, oldest first
+    UnreadMarker m_marker;
 };
 
 // A line as a notification shows it: at most `longest` characters, cut

@@ -18,6 +18,7 @@
 #include <QMenu>
 #include <QApplication>
 #include <QAction>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 
@@ -126,6 +127,8 @@ private slots:
     void cleanupTestCase();
     void whatIsNews_data();
     void whatIsNews();
+    void whereThePersonLeftOff_data();
+    void whereThePersonLeftOff();
     void unseenLinesSummedUp();
     void balloonBodyWithinItsLimit_data();
     void balloonBodyWithinItsLimit();
@@ -135,6 +138,7 @@ private slots:
     void updateCutByAPause();
     void nothingReachesTheDesktopBeforeTheWindow();
     void aSaveDialogOfWispleafsIsLookedAt();
+    void whereThePersonLeftOffInTheWindow();
     void markupEscapedOnlyWhereRendered_data();
     void markupEscapedOnlyWhereRendered();
     void serviceMissingOrHungDelaysNothing_data();
@@ -374,6 +378,75 @@ void NotificationsTest::whatIsNews()
         QCOMPARE(tellNews(steps, {1, 1, longPauses}, &fault), told);
         QVERIFY2(fault.isEmpty(), qPrintable(fault));
     }
+}
+
+void NotificationsTest::whereThePersonLeftOff_data()
+{
+    // Steps, after joining as 太郎 and looking away: "update:<text>" (a
+    // whole update), "look" (the person looks, and stays), "away",
+    // "send:<message>". The line the marker stands before (1 = the first
+    // of the conversation), 0 for none.
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<int>("line");
+    const QString log = QStringLiteral("山田: おはよう\n佐藤: 会議は10時");
+    const QString u = QStringLiteral("update:");
+    QTest::newRow("news while away") << QStringList{u + log, u + log + "\na\nb"} << 3;
+    QTest::newRow("it stays when the person comes back")
+        << QStringList{u + log, u + log + "\na", "look", u + log + "\na\nb"} << 3;
+    QTest::newRow("it moves with news of the next absence")
+        << QStringList{u + log, u + log + "\na", "look", "away", u + log + "\na\nb"} << 4;
+    QTest::newRow("not again within one absence") << QStringList{u + log, u + log + "\na", u + log + "\na\nb"} << 3;
+    QTest::newRow("the person's own line moves nothing")
+        << QStringList{u + log, u + log + "\na", "look", "send:x", "away", u + log + "\na\n太郎: x"} << 3;
+    QTest::newRow("the history places none") << QStringList{u + log} << 0;
+    QTest::newRow("a refresh moves nothing")
+        << QStringList{u + log, u + log + "\na", "look", "away", u + log + "\na"} << 3;
+    QTest::newRow("it follows lines dropped at the front")
+        << QStringList{u + log, u + log + "\na", u + "佐藤: 会議は10時\na\nb"} << 2;
+    QTest::newRow("its line dropped too: gone") << QStringList{u + log, u + log + "\na", u + "b\nc"} << 0;
+    QTest::newRow("the conversation replaced: gone") << QStringList{u + log, u + log + "\na", u + "別の会話\na"} << 0;
+    QTest::newRow("lines in front: it follows") << QStringList{u + log, u + log + "\na", u + "前\n" + log + "\na"} << 4;
+    // Hours of a capped log: a line a minute, looked at in between.
+    QStringList hours{u + log};
+    QStringList capped{log};
+    for (int minute = 0; minute < 600; ++minute) {
+        capped << QStringLiteral("鈴木: %1分の話").arg(minute);
+        if (capped.size() > 50)
+            capped.removeFirst();
+        hours << "look" << "away" << u + capped.join(u'\n');
+    }
+    QTest::newRow("ten hours of a capped log") << hours << 50;
+}
+
+void NotificationsTest::whereThePersonLeftOff()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(int, line);
+    DisplayField members, conversation;
+    ConversationUpdates updates(&members, &conversation);
+    updates.joined(QStringLiteral("太郎"));
+    QByteArray last;
+    bool lookedAt = false;
+    for (const QString &step : std::as_const(steps)) {
+        if (step == "look") {
+            lookedAt = true;
+            updates.looked();
+        } else if (step == "away") {
+            lookedAt = false;
+        } else if (step.startsWith("send:")) {
+            updates.sent(step.mid(5));
+        } else if (step.startsWith("update:")) {
+            if (!last.isEmpty())
+                (void)updates.final(last, lookedAt);
+            last = Cp932::encode("太郎/*/" + step.mid(7).replace("\n", "\r\n"));
+            updates.arriving(last);
+            (void)updates.complete(last, lookedAt);
+        }
+    }
+    const std::optional<qsizetype> at = updates.leftOffAt();
+    const QString text = conversation.text();
+    QVERIFY(!at || *at == 0 || text[*at - 1] == u'\n'); // always at a line's start
+    QCOMPARE(at ? int(QStringView(text).first(*at).count(u'\n')) + 1 : 0, line);
 }
 
 void NotificationsTest::unseenLinesSummedUp()
@@ -743,6 +816,66 @@ void NotificationsTest::aSaveDialogOfWispleafsIsLookedAt()
     QVERIFY(w.update(old + "\na\nb"));
     QTRY_COMPARE_WITH_TIMEOUT(desktop.calls, QStringList{"notify new b"}, 3000);
 #endif
+}
+
+void NotificationsTest::whereThePersonLeftOffInTheWindow()
+{
+    UnseenWindow w;
+    QVERIFY(w.ok);
+    DisplayField *text3 = w.fixture.w.Text3;
+    QCOMPARE(text3->leftOffAt(), -1); // the history places none
+    QString conversation = QStringLiteral("山田: 昔の話");
+    for (int i = 0; i < 60; ++i)
+        conversation += QStringLiteral("\n佐藤: %1行目").arg(i);
+    const auto place = [&](const QString &line) { return conversation.indexOf(line); };
+    QVERIFY(w.update(conversation));
+    QCOMPARE(text3->leftOffAt(), place("佐藤: 0行目"));
+    QVERIFY(w.activate());
+    // Away again: news.
+    QVERIFY(w.deactivate());
+    QVERIFY(w.update(conversation + "\n鈴木: 留守中の話"));
+    conversation += "\n鈴木: 留守中の話";
+    QCOMPARE(text3->leftOffAt(), place("鈴木: 留守中の話"));
+    QCOMPARE(text3->accessibleDescription(), QStringLiteral("未読は 62 行目から"));
+    // Back: it stays, and the menu takes the reader there.
+    QVERIFY(w.activate());
+    text3->verticalScrollBar()->setValue(0);
+    QAction *leftOff = nullptr;
+    QTimer::singleShot(0, [&] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        for (QAction *action : menu->actions()) {
+            if (action->text() == QStringLiteral("未読の先頭へ"))
+                leftOff = action;
+        }
+        QVERIFY(leftOff && leftOff->isEnabled());
+        leftOff->trigger();
+        menu->close();
+    });
+    emit text3->customContextMenuRequested(QPoint(5, 5));
+    QTRY_VERIFY_WITH_TIMEOUT(leftOff, 2000);
+    // Its line at the top, or as high as the end of the text allows.
+    QCOMPARE(text3->verticalScrollBar()->value(), std::min(61, text3->verticalScrollBar()->maximum()));
+    QVERIFY(text3->visibleRange().first <= text3->leftOffAt() && text3->leftOffAt() < text3->visibleRange().second);
+    // The person's own line, sent and come back while away: it stays.
+    w.fixture.w.Text2->setText(QStringLiteral("了解"));
+    w.fixture.w.Command1->click();
+    QVERIFY(w.deactivate());
+    QVERIFY(w.update(conversation + "\n太郎: 了解"));
+    conversation += "\n太郎: 了解";
+    QCOMPARE(text3->leftOffAt(), place("鈴木: 留守中の話"));
+    // Looked at and away again: the next news moves it.
+    QVERIFY(w.activate());
+    QVERIFY(w.deactivate());
+    QVERIFY(w.update(conversation + "\n鈴木: 次の話"));
+    conversation += "\n鈴木: 次の話";
+    QCOMPARE(text3->leftOffAt(), place("鈴木: 次の話"));
+    QCOMPARE(text3->accessibleDescription(), QStringLiteral("未読は 64 行目から"));
+    // A conversation replaced whole: gone.
+    QVERIFY(w.update(QStringLiteral("別の会話")));
+    QCOMPARE(text3->leftOffAt(), -1);
+    QCOMPARE(text3->accessibleDescription(), QString());
+    QCOMPARE(text3->text(), QStringLiteral("別の会話")); // never a character of the text
 }
 
 void NotificationsTest::markupEscapedOnlyWhereRendered_data()

@@ -80,6 +80,21 @@ int main(int argc, char *argv[])
         return 1;
     QTest::keyClick(find, Qt::Key_Escape);
 
+    // Where the person left off: two lines came while another program was
+    // in front; back in Wispleaf, the line before the first of them.
+    QWidget elsewhere;
+    elsewhere.show();
+    elsewhere.activateWindow();
+    (void)QTest::qWaitForWindowActive(&elsewhere);
+    server.sendToAll(Cp932::encode(QStringLiteral("山田\r\n佐藤\r\n鈴木/*/") + conversation
+                                   + QStringLiteral("\r\n鈴木: 会議室は3階です。\r\n佐藤: 了解です。")));
+    QTest::qWait(1500);
+    window.activateWindow();
+    (void)QTest::qWaitForWindowActive(&window);
+    QTest::qWait(200);
+    if (!window.grab().save(out + "/left-off.png"))
+        return 1;
+
     // The question before a file share opens.
     bool question = false;
     QTimer poll;
