@@ -56,7 +56,7 @@ void QtWordsTest::contextMenus()
     });
     emit w.Text3->customContextMenuRequested(QPoint(5, 5));
     QTRY_VERIFY_WITH_TIMEOUT(!conversation.isEmpty(), 2000);
-    QCOMPARE(conversation, (QStringList{"コピー", "すべてを選択", "検索...", "会話を保存..."}));
+    QCOMPARE(conversation, (QStringList{"コピー", "すべてを選択", "未読の先頭へ", "検索...", "会話を保存..."}));
     const std::unique_ptr<QMenu> message(w.Text2->createStandardContextMenu());
     QCOMPARE(itemsOf(message.get()),
              (QStringList{"元に戻す", "やり直す", "切り取り", "コピー", "貼り付け", "削除", "すべてを選択"}));
