@@ -17,6 +17,7 @@ int main(int argc, char *argv[])
         {"long-line", benchOneLongLine}, {"wait", benchWait},                {"destinations", benchDestinations},
         {"startup", benchStartup},     {"vanished-hub", benchVanishedHub}, {"unseen-update", benchUnseenUpdate},
         {"find", benchFind},           {"trickle", benchTrickle},
+        {"left-off", benchLeftOff},
 #ifdef WISPLEAF_BENCH_XCB
         {"person", benchHugeLineAsAPersonMeetsIt}, {"conversation", benchConversationSize},
         {"stream-memory", benchStreamMemory},

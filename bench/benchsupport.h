@@ -87,6 +87,7 @@ void benchChangedLines();
 void benchUnseenUpdate();
 void benchOneLongLine();
 void benchTrickle();
+void benchLeftOff();
 void benchEncode();        // encode.cpp
 void benchVanishedHub();   // connection.cpp
 void benchWait();

@@ -1,6 +1,7 @@
 // The display step: updates shown, lines changed at the ends, one huge line, an update while unseen.
 #include "benchsupport.h"
 #include "chatsocket.h"
+#include "conversationupdates.h"
 #include "displayupdate.h"
 #include "updatereader.h"
 
@@ -8,6 +9,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 
 void benchDisplayStep()
@@ -222,4 +224,42 @@ void benchTrickle()
                           .arg(replaced ? "another conversation" : "a line added"),
                       longest, 1000, "ms", "the goal", "≤ 1 s", longest <= 1000};
     }
+}
+
+// Where the person left off, shown or not: one line appended to a 1 MB
+// conversation through the window's display step and news judge, the
+// fields painted.
+void benchLeftOff()
+{
+    DisplayFields fields;
+    QString text;
+    while (text.size() < 512 * 1024)
+        text += QStringLiteral("山田: 今日の会議は10時からです。The meeting starts at 10, room 3.\r\n");
+    text += QStringLiteral("山田: 最後の行");
+    const QString members = QStringLiteral("参加者1\r\n参加者2/*/");
+    QList<double> times[2];
+    for (const bool marker : {false, true}) {
+        ConversationUpdates updates(fields.text4, fields.text3);
+        updates.joined(QStringLiteral("太郎"));
+        int serial = 0;
+        const auto append = [&](bool lookedAt) {
+            text += QStringLiteral("\r\n佐藤: %1番目の発言").arg(++serial);
+            const QByteArray update = Cp932::encode(members + text);
+            updates.arriving(update);
+            (void)updates.complete(update, lookedAt);
+            (void)updates.final(update, lookedAt);
+            fields.text3->viewport()->repaint();
+        };
+        append(true); // the history
+        if (marker)
+            append(false); // news while away: the marker stands before it
+        // The end on screen, the marker with it: drawn in every sample.
+        fields.text3->verticalScrollBar()->setValue(fields.text3->verticalScrollBar()->maximum());
+        for (int i = 0; i < std::max(10, g_repeats * 30); ++i)
+            times[marker] << millisecondsOf([&] { append(true); });
+        if (marker && !updates.leftOffAt())
+            out << "(left-off row: no marker was placed)\n";
+    }
+    g_rows << Row{"one line appended to 1 MB, where the person left off shown", median(times[1]), median(times[0]), "ms",
+                  "the same without it", "≤ 1.05× reference", median(times[1]) <= 1.05 * median(times[0])};
 }
