@@ -14,10 +14,10 @@ ConversationUpdates::ConversationUpdates(DisplayField *members, DisplayField *co
 void ConversationUpdates::arriving(const QByteArray &update)
 {
     m_held = false;
-    if (!update.contains(ChatMessages::kUpdateSeparatorBytes))
+    if (!isWholeUpdate(update))
         return;
     showDisplayUpdate(m_reader, update, m_members, m_conversation, UpdateState::MayGrow, &m_judge);
-    m_conversation->setLeftOffAt(m_judge.marker().at().value_or(-1));
+    showLeftOff();
 }
 
 std::optional<NewMessages::News> ConversationUpdates::complete(const QByteArray &update, bool lookedAt)
@@ -38,12 +38,22 @@ std::optional<NewMessages::News> ConversationUpdates::final(const QByteArray &up
 
 std::optional<NewMessages::News> ConversationUpdates::show(const QByteArray &update, UpdateState state, bool lookedAt)
 {
-    if (!update.contains(ChatMessages::kUpdateSeparatorBytes)
-        || !showDisplayUpdate(m_reader, update, m_members, m_conversation, state, &m_judge)) {
+    if (!isWholeUpdate(update) || !showDisplayUpdate(m_reader, update, m_members, m_conversation, state, &m_judge)) {
         m_held = true;
         return std::nullopt;
     }
     const NewMessages::News news = m_judge.completed(m_conversation->text(), lookedAt);
-    m_conversation->setLeftOffAt(m_judge.marker().at().value_or(-1));
+    showLeftOff();
     return news;
+}
+
+bool ConversationUpdates::isWholeUpdate(const QByteArray &update)
+{
+    // Without "/*/" it is a part of one.
+    return update.contains(ChatMessages::kUpdateSeparatorBytes);
+}
+
+void ConversationUpdates::showLeftOff()
+{
+    m_conversation->setLeftOffAt(m_judge.marker().at().value_or(-1));
 }

@@ -41,6 +41,9 @@ public:
 
 private:
     std::optional<NewMessages::News> show(const QByteArray &update, UpdateState state, bool lookedAt);
+    static bool isWholeUpdate(const QByteArray &update);
+    // The field draws where the judge's marker stands now.
+    void showLeftOff();
 
     DisplayField *m_members;
     DisplayField *m_conversation;

@@ -10,6 +10,13 @@ namespace NewMessages {
 namespace {
 // Messages that never come back (a hub that lost them) are forgotten after this many.
 constexpr qsizetype kRememberedSent = 32;
+
+// Text as it comes back from the hub: the code page's round trip turns the
+// JIS forms that Linux input methods type into Windows' (〜 into ～).
+QString asTheHubSpellsIt(const QString &text)
+{
+    return Cp932::decode(Cp932::encode(text));
+}
 } // namespace
 
 void Judge::joined(const QString &name)
@@ -19,15 +26,13 @@ void Judge::joined(const QString &name)
     m_openLine = 0;
     m_openOwn.clear();
     m_lostInUpdate = false;
-    m_name = Cp932::decode(Cp932::encode(name));
+    m_name = asTheHubSpellsIt(name);
     m_sent.clear();
 }
 
 void Judge::sent(const QString &message)
 {
-    // Compared as it comes back: the code page's round trip turns the JIS
-    // forms that Linux input methods type into Windows' (〜 into ～).
-    m_sent.append({Cp932::decode(Cp932::encode(message))});
+    m_sent.append({asTheHubSpellsIt(message)});
     if (m_sent.size() > kRememberedSent)
         m_sent.removeFirst();
 }

@@ -848,13 +848,17 @@ void NotificationsTest::whereThePersonLeftOffInTheWindow()
     for (int i = 0; i < 60; ++i)
         conversation += QStringLiteral("\n佐藤: %1行目").arg(i);
     const auto place = [&](const QString &line) { return conversation.indexOf(line); };
+    // The hub adds a line, shown and complete.
+    const auto added = [&](const QString &line) {
+        conversation += u'\n' + line;
+        return w.update(conversation);
+    };
     QVERIFY(w.update(conversation));
     QCOMPARE(text3->leftOffAt(), place("佐藤: 0行目"));
     QVERIFY(w.activate());
     // Away again: news.
     QVERIFY(w.deactivate());
-    QVERIFY(w.update(conversation + "\n鈴木: 留守中の話"));
-    conversation += "\n鈴木: 留守中の話";
+    QVERIFY(added(QStringLiteral("鈴木: 留守中の話")));
     QCOMPARE(text3->leftOffAt(), place("鈴木: 留守中の話"));
     QCOMPARE(text3->accessibleDescription(), QStringLiteral("未読は 62 行目から"));
     // Back: it stays, and the menu takes the reader there.
@@ -868,14 +872,12 @@ void NotificationsTest::whereThePersonLeftOffInTheWindow()
     w.fixture.w.Text2->setText(QStringLiteral("了解"));
     w.fixture.w.Command1->click();
     QVERIFY(w.deactivate());
-    QVERIFY(w.update(conversation + "\n太郎: 了解"));
-    conversation += "\n太郎: 了解";
+    QVERIFY(added(QStringLiteral("太郎: 了解")));
     QCOMPARE(text3->leftOffAt(), place("鈴木: 留守中の話"));
     // Looked at and away again: the next news moves it.
     QVERIFY(w.activate());
     QVERIFY(w.deactivate());
-    QVERIFY(w.update(conversation + "\n鈴木: 次の話"));
-    conversation += "\n鈴木: 次の話";
+    QVERIFY(added(QStringLiteral("鈴木: 次の話")));
     QCOMPARE(text3->leftOffAt(), place("鈴木: 次の話"));
     QCOMPARE(text3->accessibleDescription(), QStringLiteral("未読は 64 行目から"));
     // A conversation replaced whole: gone.
